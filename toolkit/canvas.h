@@ -1,0 +1,94 @@
+// A 32-bit pixel surface with the drawing operations the program uses, in the
+// conventions of the platform's GDI: rectangles are half-open (right and bottom
+// exclusive), every primitive clips to the surface first.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+namespace fw {
+
+// 0x00RRGGBB.
+using Color = uint32_t;
+constexpr Color rgb(int r, int g, int b)
+{
+    return (static_cast<Color>(r & 255) << 16) | (static_cast<Color>(g & 255) << 8) | static_cast<Color>(b & 255);
+}
+constexpr int red(Color c) { return static_cast<int>((c >> 16) & 255); }
+constexpr int green(Color c) { return static_cast<int>((c >> 8) & 255); }
+constexpr int blue(Color c) { return static_cast<int>(c & 255); }
+
+// A still picture: what a surface's content is read out as, what a bitmap
+// resource or a snapshot is loaded as.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<Color> pixels;  // row-major, width * height
+
+    Color at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
+    bool empty() const { return width <= 0 || height <= 0; }
+};
+
+// Where a canvas keeps its pixels. The default owns a vector; a backend may
+// hand out memory it can show directly (a shared-memory image, a DIB section).
+class PixelStore {
+public:
+    virtual ~PixelStore() = default;
+    // Makes room for width x height pixels and returns the first row; the
+    // content is unspecified. Rows are width pixels apart.
+    virtual Color* allocate(int width, int height) = 0;
+};
+
+class Canvas {
+public:
+    explicit Canvas(Color back_color = 0, std::unique_ptr<PixelStore> store = nullptr);
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+    ~Canvas();
+
+    int width() const { return width_; }
+    int height() const { return height_; }
+    Color* row(int y) { return pixels_ + static_cast<ptrdiff_t>(y) * width_; }
+    const Color* row(int y) const { return pixels_ + static_cast<ptrdiff_t>(y) * width_; }
+    Color pixel(int x, int y) const { return row(y)[x]; }
+
+    Color back_color = 0;
+    Color fore_color = rgb(255, 255, 255);
+    Color fill_color = rgb(255, 255, 255);
+
+    // New size; the content that still fits stays where it was, new area is
+    // filled with the back colour.
+    void resize(int width, int height);
+    // Fills the whole surface with the back colour.
+    void clear();
+    void fill_rect(int left, int top, int right, int bottom, Color color);
+
+    // GDI Ellipse: the ellipse inscribed in (left, top)-(right, bottom), right
+    // and bottom exclusive, filled with fill_color and outlined one pixel wide
+    // in fore_color. An empty box draws nothing.
+    void ellipse(int left, int top, int right, int bottom);
+
+    // BitBlt SRCCOPY of src's (sx, sy, w, h) to (dx, dy), clipped to both.
+    void blit(int dx, int dy, int w, int h, const Canvas& src, int sx, int sy);
+    // Draws image scaled into (dx, dy, dw, dh), clipped; each destination pixel
+    // takes the source pixel it maps back to.
+    void stretch_draw(const Image& image, int dx, int dy, int dw, int dh);
+    // Draws image at (dx, dy) unscaled, clipped.
+    void draw_image(const Image& image, int dx, int dy);
+
+    // The current content as a picture.
+    Image image() const;
+    // Replaces the content: cleared to the back colour, then image drawn at
+    // (0, 0) unscaled. Without an image only the clear happens.
+    void set_picture(const Image* image);
+
+private:
+    std::unique_ptr<PixelStore> store_;
+    Color* pixels_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+};
+
+}  // namespace fw
