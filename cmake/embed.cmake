@@ -5,11 +5,13 @@ function(frostwisp_embed target dir)
   file(GLOB files CONFIGURE_DEPENDS ${dir}/*)
   list(FILTER files EXCLUDE REGEX "\\.(txt|md|py|cpp|h|sh|svg|rc)$")
   set(out ${CMAKE_BINARY_DIR}/generated/${target}.cpp)
+  string(REPLACE ";" "|" files_arg "${files}")
   add_custom_command(
     OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DFILES=${files}" -P ${CMAKE_SOURCE_DIR}/cmake/embed_files.cmake
+    COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DFILES=${files_arg}" -P ${CMAKE_SOURCE_DIR}/cmake/embed_files.cmake
     DEPENDS ${files} ${CMAKE_SOURCE_DIR}/cmake/embed_files.cmake
-    COMMENT "Embedding resources")
+    COMMENT "Embedding resources"
+    VERBATIM)
   add_library(${target} STATIC ${out})
   target_include_directories(${target} PUBLIC ${CMAKE_SOURCE_DIR})
 endfunction()

@@ -2,6 +2,7 @@
 set(body "// Generated from resources/; do not edit.\n#include \"toolkit/resources.h\"\n\n#include <array>\n\nnamespace {\n")
 set(table "")
 set(i 0)
+string(REPLACE "|" ";" FILES "${FILES}")
 foreach(f IN LISTS FILES)
   get_filename_component(name ${f} NAME)
   file(READ ${f} hex HEX)

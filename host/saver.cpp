@@ -1,0 +1,192 @@
+#include "host/saver.h"
+
+#include "dialogs/frm_config.h"
+#include "errors/trap.h"
+#include "host/allgemein.h"
+#include "host/frm_preview.h"
+#include "scene/frm_main.h"
+#include "toolkit/numbers.h"
+#include "toolkit/platform.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+namespace fw::Saver {
+
+SaverSettingsRecord SaverSettings;
+int16_t numFl = 0;
+bool SaverMode = false;
+
+namespace {
+
+double stored_number(std::string_view key, std::string_view default_text)
+{
+    const std::string text = platform().settings().read_or(app_name, section_name, key, default_text);
+    return parse_number(text, platform().decimal_separator());
+}
+
+void store(std::string_view key, const std::string& text)
+{
+    platform().settings().write(app_name, section_name, key, text);
+}
+
+// The seed: FROSTWISP_SEED when set (reproducible runs), else the time of day.
+uint64_t start_seed()
+{
+    if (const char* fixed = std::getenv("FROSTWISP_SEED"); fixed && *fixed) {
+        char* end = nullptr;
+        const long long value = std::strtoll(fixed, &end, 10);
+        if (end && *end == '\0') return static_cast<uint64_t>(value);
+    }
+    return std::bit_cast<uint32_t>(static_cast<float>(platform().seconds_since_midnight()));
+}
+
+Form* loaded_form(std::string_view name)
+{
+    for (int i = 0; i < Forms::count(); ++i)
+        if (Forms::at(i).name() == name) return &Forms::at(i);
+    return nullptr;
+}
+
+}  // namespace
+
+int32_t window_handle_from(std::string_view normalised_command)
+{
+    const std::string_view rest = normalised_command.size() > 3 ? normalised_command.substr(3) : std::string_view();
+    return to_int32(leading_number(rest));
+}
+
+void Main()
+{
+    Trap trap("Saver", "Main");
+    std::string command;
+    std::string mode;
+    int32_t handle = 0;
+    int width = 0, height = 0;
+    frmPreview* preview = nullptr;
+    frmMain* scene = nullptr;
+
+    trap.line(50010, [&] { LoadConfig(); });
+    trap.line(50020, [&] { Allgemein::Randomize(start_seed()); });
+    trap.line(50030, [&] { platform().set_screensaver_active(false); });
+    trap.line(50040, [&] { command = upper(trim(platform().command_text())); });
+    trap.line(50050, [&] { mode = command.substr(0, 2); });
+
+    if (mode == "/P") {
+        trap.line(50060, [&] { handle = window_handle_from(command); });
+        trap.line(50070, [&] {
+            if (!platform().client_size(handle, width, height)) width = height = 0;
+        });
+        trap.line(50080, [&] { SaverMode = false; });
+        trap.line(50090, [&] {
+            if (!preview) preview = &Forms::create<frmPreview>();
+            preview->Load();
+        });
+        trap.line(50100, [&] { preview->window().embed(handle, width, height); });
+    } else if (mode == "/C") {
+        trap.line(50110, [&] { Forms::create<frmConfig>().Show(ShowMode::modeless); });
+    } else if (mode == "/A") {
+        trap.line(50120, [&] {
+            if (!IsWinNT()) platform().change_screensave_password(window_handle_from(command));
+        });
+    } else if (mode == "/S" || mode.empty()) {
+        trap.line(50130, [&] { SaverMode = true; });
+        trap.line(50140, [&] { platform().set_screensaver_running(true); });
+        trap.line(50150, [&] { platform().show_cursor(false); });
+        trap.line(50160, [&] {
+            if (!scene) scene = &Forms::create<frmMain>();
+            scene->Load();
+        });
+        trap.line(50170, [&] { SetTopMost(*scene, true, true); });
+        trap.line(50180, [&] { scene->Show(ShowMode::modeless); });
+    }
+}
+
+void LoadConfig()
+{
+    Trap trap("Saver", "LoadConfig");
+    SaverSettingsRecord& s = SaverSettings;
+    // A stored text that is no number or does not fit its field is reported;
+    // the field then takes its default rather than a meaningless zero.
+    if (!trap.line(50010, [&] { s.maxFl = to_int16(stored_number("maxFl", "110")); })) s.maxFl = 110;
+    if (!trap.line(50020, [&] { s.SpeedF = static_cast<float>(stored_number("SpeedF", "6")); })) s.SpeedF = 6;
+    if (!trap.line(50030, [&] { s.Size = static_cast<float>(stored_number("Size", "6")); })) s.Size = 6;
+    trap.line(50040, [&] { s.minFl = to_int16(static_cast<double>(s.maxFl) * 0.5); });
+    if (!trap.line(50050, [&] { s.Date = to_int16(stored_number("Date", "1")); })) s.Date = 1;
+    if (!trap.line(50060, [&] { s.Time = to_int16(stored_number("Time", "1")); })) s.Time = 1;
+    if (!trap.line(50070, [&] { s.Restart = to_int16(stored_number("Restart", "1")); })) s.Restart = 1;
+    if (!trap.line(50080, [&] { s.rTime = to_int32(stored_number("rTime", "600")); })) s.rTime = 600;
+    if (!trap.line(50090, [&] { s.Background = to_int16(stored_number("Background", "4")); })) s.Background = 4;
+    trap.line(50100, [&] {
+        if (s.Background == 4) s.RandomBack = true;
+    });
+}
+
+void SaveConfig()
+{
+    Trap trap("Saver", "SaveConfig");
+    const SaverSettingsRecord& s = SaverSettings;
+    const char sep = platform().decimal_separator();
+    trap.line(50010, [&] { store("SpeedF", float_text(s.SpeedF, sep)); });
+    trap.line(50020, [&] { store("Size", float_text(s.Size, sep)); });
+    trap.line(50030, [&] { store("maxFl", std::to_string(s.maxFl)); });
+    trap.line(50040, [&] { store("Date", std::to_string(s.Date)); });
+    trap.line(50050, [&] { store("Time", std::to_string(s.Time)); });
+    trap.line(50060, [&] { store("Restart", std::to_string(s.Restart)); });
+    trap.line(50070, [&] { store("rTime", std::to_string(s.rTime)); });
+    trap.line(50080, [&] { store("Background", std::to_string(s.Background)); });
+}
+
+bool SetTopMost(Form& window, bool topmost, bool activate)
+{
+    Trap trap("Saver", "SetTopMost");
+    bool accepted = false;
+    trap.line(50010, [&] { accepted = window.window().set_topmost(topmost, activate); });
+    return accepted;
+}
+
+void exitScreensaver()
+{
+    Trap trap("Saver", "exitScreensaver");
+    trap.line(50010, [&] {
+        if (!SaverMode) trap.exit_procedure();
+    });
+    trap.line(50020, [&] {
+        if (!IsWinNT()) {
+            Form* scene = loaded_form("frmMain");
+            if (!platform().verify_screensave_password(scene ? scene->hWnd() : 0)) trap.exit_procedure();
+        }
+    });
+    trap.line(50030, [&] { platform().show_cursor(true); });
+    trap.line(50040, [&] { platform().set_screensaver_active(true); });
+    trap.line(50050, [&] { platform().set_screensaver_running(false); });
+    trap.line(50060, [&] { Allgemein::Shutdown(); });
+    trap.line(50070, [&] { platform().end_program(); });
+}
+
+bool IsWinNT()
+{
+    Trap trap("Saver", "IsWinNT");
+    bool nt = false;
+    trap.line(50010, [&] {
+        OsVersionInfo info;
+        nt = platform().get_version(info) && info.platform_id == platform_windows_nt;
+    });
+    return nt;
+}
+
+bool movement_ends_saver(RememberedMouse& last, float x, float y)
+{
+    const float lx = last.x.value_or(0.0f);
+    const float ly = last.y.value_or(0.0f);
+    if ((lx == 0.0f && ly == 0.0f) || (std::fabs(lx - x) < 3.0f && std::fabs(ly - y) < 3.0f)) {
+        last.x = x;
+        last.y = y;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace fw::Saver

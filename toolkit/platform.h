@@ -1,0 +1,117 @@
+// What the portable program needs from the system it runs on. Each backend
+// (toolkit/x11, toolkit/win32, toolkit/headless) implements this once; the
+// entry point installs it, and portable code reaches it through platform().
+#pragma once
+
+#include "toolkit/canvas.h"
+#include "toolkit/font.h"
+#include "toolkit/settings_store.h"
+
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace fw {
+
+class Form;
+
+// A window handle as the system knows it (HWND, X window id); 0 names none.
+using NativeHandle = intptr_t;
+
+// The system's version record, in the layout the error protocol reports.
+struct OsVersionInfo {
+    uint32_t size = 148;
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    uint32_t build = 0;
+    uint32_t platform_id = 0;
+    char csd_version[128] = {};
+};
+inline constexpr uint32_t platform_win32s = 0;
+inline constexpr uint32_t platform_windows_9x = 1;
+inline constexpr uint32_t platform_windows_nt = 2;
+// Reported by systems that are no Windows at all; the protocol names no platform for it.
+inline constexpr uint32_t platform_not_windows = 0xFFFFFFFF;
+
+enum class WindowState { normal, maximized };
+enum class ShowMode { modeless, modal };
+
+// The system side of one loaded window. The backend owns the real window and
+// calls the form's handlers for its events.
+class NativeWindow {
+public:
+    virtual ~NativeWindow() = default;
+    virtual NativeHandle handle() const = 0;
+    // Modal returns when the form has been unloaded.
+    virtual void show(ShowMode mode) = 0;
+    // Maximised takes the size of the whole screen; the backend reports the
+    // new client size through Form::client_resized.
+    virtual void set_window_state(WindowState state) = 0;
+    // Keeps the window above all others (or not); activate gives it the input.
+    virtual bool set_topmost(bool topmost, bool activate) = 0;
+    // Shows the form's surface on the screen.
+    virtual void refresh() = 0;
+    // Makes the window a child of parent, at (0, 0) with the given client
+    // size, shown without activating it.
+    virtual void embed(NativeHandle parent, int width, int height) = 0;
+    // Position and size of the whole window in pixels.
+    virtual void move(int left, int top, int width, int height) = 0;
+    virtual void set_timer(int interval_ms, bool enabled) = 0;
+    virtual void destroy() = 0;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Process and clock.
+    virtual std::string command_text() const = 0;              // the arguments as one text, without the program path
+    virtual std::filesystem::path program_file() const = 0;    // full path of the running program file
+    virtual double seconds_since_midnight() const = 0;
+    virtual uint32_t tick_count() const = 0;                    // milliseconds since the system started
+    virtual std::tm local_time() const = 0;
+    virtual bool get_version(OsVersionInfo& info) const = 0;    // false leaves info as it was
+
+    // Locale.
+    virtual char decimal_separator() const = 0;
+    virtual std::string short_date_text(const std::tm& when) const = 0;
+    virtual std::string long_time_text(const std::tm& when) const = 0;
+
+    // System state a screen saver changes while it runs.
+    virtual void set_screensaver_active(bool active) = 0;
+    virtual void set_screensaver_running(bool running) = 0;
+    virtual void show_cursor(bool show) = 0;
+    virtual bool verify_screensave_password(NativeHandle window) = 0;
+    virtual void change_screensave_password(NativeHandle window) = 0;
+    virtual void beep() = 0;
+    virtual void open_url(const std::string& url) = 0;
+
+    virtual SettingsStore& settings() = 0;
+    // Per-user folder for files the program writes for itself (the error
+    // protocol when it cannot be written beside the program).
+    virtual std::filesystem::path user_state_dir() const = 0;
+
+    // Screen and windows.
+    virtual int screen_width_px() const = 0;
+    virtual int screen_height_px() const = 0;
+    virtual int twips_per_pixel_x() const = 0;
+    virtual int twips_per_pixel_y() const = 0;
+    // A copy of what the display shows in (x, y, w, h); black where nothing
+    // can be read.
+    virtual Image capture_screen(int x, int y, int width, int height) = 0;
+    // Client rectangle of a foreign window; false (and 0 x 0) when there is none.
+    virtual bool client_size(NativeHandle window, int& width, int& height) = 0;
+    virtual std::unique_ptr<NativeWindow> create_window(Form& form) = 0;
+    virtual std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& spec) = 0;
+
+    // Ends the program at once: no unload handlers, open files closed.
+    [[noreturn]] virtual void end_program() = 0;
+};
+
+// The backend installed by the entry point; one per process.
+Platform& platform();
+void install_platform(Platform* backend);
+
+}  // namespace fw
