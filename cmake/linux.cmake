@@ -10,8 +10,13 @@ if(FREETYPE_SOURCES)
 endif()
 target_link_libraries(frostwisp_headless PUBLIC PkgConfig::FREETYPE PNG::PNG)
 
+# System services of a Linux process, without a display.
+file(GLOB LINUX_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/linux/*.cpp)
+add_library(frostwisp_linux STATIC ${LINUX_SOURCES})
+target_link_libraries(frostwisp_linux PUBLIC frostwisp_headless)
+
 file(GLOB X11_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/x11/*.cpp)
 if(X11_SOURCES)
   add_executable(frostwisp ${X11_SOURCES})
-  target_link_libraries(frostwisp PRIVATE frostwisp_headless)
+  target_link_libraries(frostwisp PRIVATE frostwisp_linux)
 endif()

@@ -1,0 +1,47 @@
+// The system services of a Linux process, shared by the X11 backend and the
+// off-screen renderer: clock, version record, locale, the settings file, the
+// state folder and opening addresses. Windows are the subclass's business.
+#pragma once
+
+#include "toolkit/ini_store.h"
+#include "toolkit/platform.h"
+
+#include <string>
+#include <vector>
+
+namespace fw {
+
+class LinuxPlatform : public Platform {
+public:
+    // The arguments after the program name.
+    explicit LinuxPlatform(std::vector<std::string> arguments);
+
+    std::string command_text() const override;
+    std::filesystem::path program_file() const override;
+    double seconds_since_midnight() const override;
+    uint32_t tick_count() const override;
+    std::tm local_time() const override;
+    // Linux has no such record: the platform identifier names no Windows, the
+    // version is the kernel release's first two numbers, the build its third,
+    // and the service-pack text "Linux <release> <machine>" from uname.
+    bool get_version(OsVersionInfo& info) const override;
+    char decimal_separator() const override;
+    std::string short_date_text(const std::tm& when) const override;
+    std::string long_time_text(const std::tm& when) const override;
+    // There is no password service of the saver's own: the end is never refused.
+    bool verify_screensave_password(NativeHandle) override { return true; }
+    void change_screensave_password(NativeHandle) override {}
+    void open_url(const std::string& url) override;
+    SettingsStore& settings() override { return store_; }
+    std::filesystem::path user_state_dir() const override;
+    [[noreturn]] void end_program() override;
+
+    // $XDG_CONFIG_HOME, else ~/.config.
+    static std::filesystem::path config_home();
+
+private:
+    std::vector<std::string> arguments_;
+    IniStore store_;
+};
+
+}  // namespace fw
