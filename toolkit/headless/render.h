@@ -1,0 +1,27 @@
+// The off-screen renderer: runs the full-screen scene on the headless backend
+// for a number of ticks and writes the window's picture as a PNG.
+//
+//   frostwisp --render OUT.png [--size WxH] [--ticks N]
+//             [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]
+#pragma once
+
+#include "toolkit/settings_store.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace fw {
+
+struct RenderServices {
+    // Where the settings come from (the user's store, as in every mode).
+    std::unique_ptr<SettingsStore> settings;
+    std::filesystem::path program_file;
+    std::filesystem::path user_state_dir;
+};
+
+// arguments: everything after "--render". Returns the process exit status; a
+// bad argument prints a one-line usage error to standard error and gives 2.
+int run_render(const std::vector<std::string>& arguments, RenderServices services);
+
+}  // namespace fw
