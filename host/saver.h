@@ -32,6 +32,8 @@ extern bool SaverMode;
 
 inline constexpr std::string_view app_name = "Frostwisp";
 inline constexpr std::string_view section_name = "Settings";
+// The maker's web address, shown by the scene and opened by the dialogs.
+inline constexpr std::string_view web_address = "www.frostwisp.example";
 
 // The start-up procedure: reads the settings, seeds the generator and opens the
 // window the command line asks for.

@@ -1,17 +1,48 @@
-// The full-screen scene window.
+// The full-screen scene window: a background with a growing snow cover, the
+// date, time and web address, and the falling flakes, composed off-screen at
+// every timer tick and copied to the window in one piece.
 #pragma once
 
 #include "host/saver.h"
 #include "toolkit/form.h"
+#include "toolkit/picture_box.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
 
 namespace fw {
 
-// FIXME: the window and its ending handlers only; the scene itself is still to come.
+struct FlakeData {
+    int32_t X = 0;         // top-left corner of the flake's bounding square
+    int32_t Y = 0;
+    int32_t Diameter = 0;  // side of that square
+};
+
+// A label that is never shown: its position marks where the web address goes.
+struct AnchorLabel {
+    std::string Caption;
+    Color ForeColor = 0;
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+};
+
 class frmMain : public Form {
 public:
+    static constexpr int flake_slots = 501;
+
     frmMain();
 
     void Form_Load() override;
+    void Form_Resize() override;
+    void Timer_Timer() override { tmrAnimation_timer(); }
+    void tmrAnimation_timer();
+    void Flakes();
+    void Hintergrund();
+
     void Form_KeyDown(int key_code, int shift) override;
     void Form_KeyPress(int key_ascii) override;
     void Form_MouseDown(int button, int shift, float x, float y) override;
@@ -21,7 +52,28 @@ public:
     void Form_Unload() override;
     void Form_Terminate() override;
 
+    // Controls.
+    PictureBox picBG;
+    PictureBox picBuffer;
+    Image imgBG;
+    AnchorLabel lblURL;
+    Timer tmrAnimation;
+
+    // Window-level state.
+    std::array<FlakeData, flake_slots> Flake{};
+    double SnowLine = 0;
+    int32_t TickNow = 0;
+    int32_t LastRestartTick = 0;
+    bool DesktopCaptured = false;
+    Image StripPicture;
     Saver::RememberedMouse LastMouse;
+
+private:
+    // The index of the last live flake: numFl, but never past the last slot.
+    int last_flake() const;
+    void rebuild_background();
+
+    std::shared_ptr<const TextRenderer> font_;
 };
 
 }  // namespace fw

@@ -59,6 +59,16 @@ Canvas::Canvas(Color back, std::unique_ptr<PixelStore> store) : back_color(back)
 
 Canvas::~Canvas() = default;
 
+void Canvas::use_store(std::unique_ptr<PixelStore> store)
+{
+    const Image kept = image();
+    store_ = store ? std::move(store) : std::make_unique<VectorStore>();
+    width_ = height_ = 0;
+    pixels_ = nullptr;
+    resize(kept.width, kept.height);
+    draw_image(kept, 0, 0);
+}
+
 void Canvas::resize(int width, int height)
 {
     width = std::max(width, 0);

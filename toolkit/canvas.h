@@ -58,6 +58,10 @@ public:
     Color fore_color = rgb(255, 255, 255);
     Color fill_color = rgb(255, 255, 255);
 
+    // Moves the pixels into memory from store (a backend's presentable
+    // memory); the content stays.
+    void use_store(std::unique_ptr<PixelStore> store);
+
     // New size; the content that still fits stays where it was, new area is
     // filled with the back colour.
     void resize(int width, int height);
