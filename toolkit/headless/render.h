@@ -7,6 +7,7 @@
 
 #include "toolkit/settings_store.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>

@@ -1,0 +1,141 @@
+#include "toolkit/headless/render.h"
+
+#include "host/saver.h"
+#include "scene/frm_main.h"
+#include "toolkit/clock_text.h"
+#include "toolkit/freetype/freetype_text.h"
+#include "toolkit/headless/headless_platform.h"
+#include "toolkit/headless/png.h"
+#include "toolkit/runtime_error.h"
+
+#include <charconv>
+#include <cstdio>
+#include <ctime>
+#include <optional>
+
+namespace fw {
+
+namespace {
+
+constexpr const char* usage =
+    "usage: frostwisp --render OUT.png [--size WxH] [--ticks N] [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]";
+
+struct RenderArguments {
+    std::filesystem::path out;
+    int width = 1024;
+    int height = 768;
+    int ticks = 100;
+    std::optional<std::tm> clock;
+    std::filesystem::path desktop;
+};
+
+template <class T> bool whole(std::string_view text, T& value)
+{
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+std::optional<std::tm> parse_clock(const std::string& text)
+{
+    std::tm t{};
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &year, &month, &day, &hour, &minute, &second, &tail) != 6)
+        return std::nullopt;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59 || year < 1900)
+        return std::nullopt;
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    return t;
+}
+
+// Returns the problem with the arguments, or an empty text.
+std::string parse(const std::vector<std::string>& args, RenderArguments& out)
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool has_value = i + 1 < args.size();
+        if (a == "--size" && has_value) {
+            const std::string v = args[++i];
+            const size_t x = v.find('x');
+            if (x == std::string::npos || !whole(std::string_view(v).substr(0, x), out.width) ||
+                !whole(std::string_view(v).substr(x + 1), out.height) || out.width < 1 || out.height < 1 ||
+                out.width > 16384 || out.height > 16384)
+                return "bad size '" + v + "'";
+        } else if (a == "--ticks" && has_value) {
+            if (!whole(args[++i], out.ticks) || out.ticks < 0) return "bad tick count '" + args[i] + "'";
+        } else if (a == "--clock" && has_value) {
+            out.clock = parse_clock(args[++i]);
+            if (!out.clock) return "bad clock '" + args[i] + "'";
+        } else if (a == "--desktop" && has_value) {
+            out.desktop = args[++i];
+        } else if (!a.empty() && a[0] != '-' && out.out.empty()) {
+            out.out = a;
+        } else {
+            return "unexpected argument '" + a + "'";
+        }
+    }
+    if (out.out.empty()) return "no output file";
+    return {};
+}
+
+}  // namespace
+
+int run_render(const std::vector<std::string>& arguments, RenderServices services)
+{
+    RenderArguments args;
+    if (const std::string problem = parse(arguments, args); !problem.empty()) {
+        std::fprintf(stderr, "frostwisp --render: %s; %s\n", problem.c_str(), usage);
+        return 2;
+    }
+
+    HeadlessOptions options;
+    options.command_text = "/S";
+    options.program_file = services.program_file;
+    options.user_state_dir = services.user_state_dir;
+    options.screen_width = args.width;
+    options.screen_height = args.height;
+    options.settings = std::move(services.settings);
+    options.decimal_separator = decimal_separator();
+    options.short_date = [](const std::tm& t) { return short_date_text(t); };
+    options.long_time = [](const std::tm& t) { return long_time_text(t); };
+    options.fonts = [](const FontSpec& spec) { return make_freetype_renderer(spec, 96.0); };
+    if (args.clock) {
+        options.clock = *args.clock;
+    } else {
+        const std::time_t now = std::time(nullptr);
+        localtime_r(&now, &options.clock);
+    }
+    if (!args.desktop.empty()) {
+        options.desktop = read_png(args.desktop);
+        if (options.desktop.empty()) {
+            std::fprintf(stderr, "frostwisp --render: cannot read '%s'; %s\n", args.desktop.c_str(), usage);
+            return 2;
+        }
+    }
+
+    HeadlessPlatform backend(std::move(options));
+    install_platform(&backend);
+    int status = 0;
+    try {
+        Saver::Main();
+        backend.run_ticks(args.ticks);
+        if (Forms::count() == 0) throw ProgramEnd{1};
+        if (!write_png(args.out, Forms::at(0).surface().image())) {
+            std::fprintf(stderr, "frostwisp --render: cannot write '%s'\n", args.out.c_str());
+            status = 1;
+        }
+    } catch (const ProgramEnd&) {
+        std::fprintf(stderr, "frostwisp --render: the scene ended on a run-time error (see frostwisp.EPT)\n");
+        status = 1;
+    }
+    Forms::discard_all();
+    install_platform(nullptr);
+    return status;
+}
+
+}  // namespace fw
