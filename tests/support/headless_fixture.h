@@ -5,6 +5,7 @@
 #include "host/saver.h"
 #include "toolkit/form.h"
 #include "toolkit/headless/headless_platform.h"
+#include "toolkit/runtime_error.h"
 
 #include <gtest/gtest.h>
 
