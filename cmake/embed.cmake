@@ -1,9 +1,10 @@
 # frostwisp_embed(target dir): compiles every file in dir (not its sub-folders,
-# not *.txt/*.md/*.py/*.cpp sources) into a static library that serves the bytes
-# by file name through fw::embedded_resource() (toolkit/resources.h).
+# not the scripts and sources that made them, not PNG pictures, which are for
+# people) into a static library that serves the bytes by file name through
+# fw::embedded_resource() (toolkit/resources.h).
 function(frostwisp_embed target dir)
   file(GLOB files CONFIGURE_DEPENDS ${dir}/*)
-  list(FILTER files EXCLUDE REGEX "\\.(txt|md|py|cpp|h|sh|svg|rc)$")
+  list(FILTER files EXCLUDE REGEX "\\.(txt|md|py|cpp|h|sh|svg|rc|png)$")
   set(out ${CMAKE_BINARY_DIR}/generated/${target}.cpp)
   string(REPLACE ";" "|" files_arg "${files}")
   add_custom_command(
