@@ -248,24 +248,16 @@ void frmMain::Flakes()
         trap.line(50050, [&] { settles = f.Y > H * (SnowLine + 0.5 * r()); });
         if (settles) {
             trap.line(50060, [&] { bg.ellipse(f.X, f.Y, f.X + D, f.Y + D); });
-            trap.line(50070, [&] {
-                const int16_t a = Allgemein::Zz(25, nearest16(W - 30.0));
-                const int16_t b = Allgemein::Zz(-5, 8);
-                picBG.set_FillColor(rgb(240, 248, 253));
+            // Three near-white patches at random places along the same height.
+            auto patch = [&](int16_t left_low, double right_margin, int16_t below_low, int16_t below_high, Color fill) {
+                const int16_t a = Allgemein::Zz(left_low, nearest16(W - right_margin));
+                const int16_t b = Allgemein::Zz(below_low, below_high);
+                picBG.set_FillColor(fill);
                 bg.ellipse(a, f.Y + b, a + D, f.Y + b + D);
-            });
-            trap.line(50080, [&] {
-                const int16_t a = Allgemein::Zz(50, nearest16(W - 50.0));
-                const int16_t b = Allgemein::Zz(0, 5);
-                picBG.set_FillColor(rgb(240, 252, 253));
-                bg.ellipse(a, f.Y + b, a + D, f.Y + b + D);
-            });
-            trap.line(50090, [&] {
-                const int16_t a = Allgemein::Zz(100, nearest16(W - 100.0));
-                const int16_t b = Allgemein::Zz(-5, 2);
-                picBG.set_FillColor(rgb(239, 251, 252));
-                bg.ellipse(a, f.Y + b, a + D, f.Y + b + D);
-            });
+            };
+            trap.line(50070, [&] { patch(25, 30.0, -5, 8, rgb(240, 248, 253)); });
+            trap.line(50080, [&] { patch(50, 50.0, 0, 5, rgb(240, 252, 253)); });
+            trap.line(50090, [&] { patch(100, 100.0, -5, 2, rgb(239, 251, 252)); });
             trap.line(50100, [&] {
                 f.X = nearest32(r() * static_cast<double>(W));
                 f.Y = nearest32(r() * static_cast<double>(H) * 0.1);
