@@ -1,0 +1,18 @@
+# Shared part of the MinGW-w64 toolchain files; FROSTWISP_MINGW_TRIPLE names
+# the target.
+set(CMAKE_C_COMPILER ${FROSTWISP_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${FROSTWISP_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${FROSTWISP_MINGW_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${FROSTWISP_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# One self-contained file: no libgcc, libstdc++ or winpthread DLLs beside it.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+find_program(FROSTWISP_WINE NAMES wine wine64)
+if(FROSTWISP_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${FROSTWISP_WINE})
+endif()

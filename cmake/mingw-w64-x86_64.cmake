@@ -1,0 +1,6 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (posix threads,
+# which GoogleTest needs). The test programs run through Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(FROSTWISP_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

@@ -1,0 +1,58 @@
+# Windows: the screen saver frostwisp.scr with the Win32 backend, and GoogleTest
+# built from Debian's sources (there is no MinGW package of it).
+
+# libpng is not part of the MinGW toolchain; PNG output is the Linux renderer's.
+get_target_property(headless_sources frostwisp_headless SOURCES)
+list(FILTER headless_sources EXCLUDE REGEX "/toolkit/headless/(png|render)[^/]*\\.cpp$")
+set_property(TARGET frostwisp_headless PROPERTY SOURCES ${headless_sources})
+
+# The Win32 backend, shared by the program and its unit tests.
+file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/win32/*.cpp)
+list(REMOVE_ITEM WIN32_SOURCES ${CMAKE_SOURCE_DIR}/toolkit/win32/main.cpp)
+add_library(frostwisp_win32 STATIC ${WIN32_SOURCES})
+target_link_libraries(frostwisp_win32 PUBLIC frostwisp_core gdi32 user32 advapi32 shell32 comctl32)
+# Windows 7 headers: per-monitor DPI comes from the manifest, not from code.
+target_compile_definitions(frostwisp_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+# Resources: the version record, the name Windows lists, the icon, the
+# bitmaps, the pictures and the manifest. Every picture in resources/ besides
+# the numbered bitmaps goes in as RCDATA under its file name.
+file(GLOB rc_pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp ${CMAKE_SOURCE_DIR}/resources/*.gif
+     ${CMAKE_SOURCE_DIR}/resources/*.png ${CMAKE_SOURCE_DIR}/resources/*.ico)
+set(FROSTWISP_RC_PICTURES "")
+set(FROSTWISP_RC_ICON "")
+foreach(picture IN LISTS rc_pictures)
+  get_filename_component(name ${picture} NAME)
+  get_filename_component(stem ${picture} NAME_WE)
+  if(stem MATCHES "^[0-9]+$" AND name MATCHES "\\.bmp$")
+    string(APPEND FROSTWISP_RC_PICTURES "${stem} BITMAP \"${picture}\"\n")
+  elseif(name MATCHES "\\.ico$")
+    if(NOT FROSTWISP_RC_ICON)
+      set(FROSTWISP_RC_ICON "${picture}")
+    endif()
+    string(APPEND FROSTWISP_RC_PICTURES "\"${name}\" RCDATA \"${picture}\"\n")
+  else()
+    string(APPEND FROSTWISP_RC_PICTURES "\"${name}\" RCDATA \"${picture}\"\n")
+  endif()
+endforeach()
+if(NOT FROSTWISP_RC_ICON)
+  # FIXME: a stand-in until resources/ has the program's own icon.
+  set(FROSTWISP_RC_ICON ${CMAKE_SOURCE_DIR}/toolkit/win32/placeholder.ico)
+endif()
+set(FROSTWISP_MANIFEST ${CMAKE_SOURCE_DIR}/toolkit/win32/frostwisp.manifest)
+configure_file(${CMAKE_SOURCE_DIR}/toolkit/win32/frostwisp.rc.in ${CMAKE_BINARY_DIR}/generated/frostwisp.rc @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/generated/frostwisp.rc PROPERTIES
+  OBJECT_DEPENDS "${rc_pictures};${FROSTWISP_MANIFEST};${FROSTWISP_RC_ICON}")
+
+add_executable(frostwisp_scr WIN32 ${CMAKE_SOURCE_DIR}/toolkit/win32/main.cpp ${CMAKE_BINARY_DIR}/generated/frostwisp.rc)
+target_link_libraries(frostwisp_scr PRIVATE frostwisp_win32)
+set_target_properties(frostwisp_scr PROPERTIES
+  OUTPUT_NAME frostwisp SUFFIX .scr RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+target_link_options(frostwisp_scr PRIVATE $<$<CONFIG:Release>:-s>)
+
+if(FROSTWISP_TESTS)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+endif()

@@ -1,0 +1,91 @@
+#include "toolkit/win32/gdi_text.h"
+
+#include "toolkit/win32/dib_store.h"
+#include "toolkit/win32/wide_text.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace fw {
+
+GdiText::GdiText(const FontSpec& spec, int dpi) : dc_(CreateCompatibleDC(nullptr))
+{
+    const int height = -static_cast<int>(std::lround(spec.points * dpi / 72.0));
+    font_ = CreateFontW(height, 0, 0, 0, static_cast<int>(spec.weight), FALSE, spec.underline ? TRUE : FALSE, FALSE,
+                        ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                        DEFAULT_PITCH | FF_DONTCARE, widen(spec.face).c_str());
+    original_font_ = SelectObject(dc_, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
+    GetTextMetricsW(dc_, &metrics_);
+}
+
+GdiText::~GdiText()
+{
+    SelectObject(dc_, original_font_);
+    if (font_) DeleteObject(font_);
+    DeleteDC(dc_);
+}
+
+SIZE GdiText::extent(std::string_view utf8) const
+{
+    const std::wstring text = widen(utf8);
+    SIZE size{0, 0};
+    GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+    return size;
+}
+
+int GdiText::text_height(std::string_view utf8) const
+{
+    return utf8.empty() ? static_cast<int>(metrics_.tmHeight) : static_cast<int>(extent(utf8).cy);
+}
+
+int GdiText::text_width(std::string_view utf8) const { return static_cast<int>(extent(utf8).cx); }
+
+std::string GdiText::face_name() const
+{
+    wchar_t name[LF_FACESIZE] = {};
+    GetTextFaceW(dc_, LF_FACESIZE, name);
+    return narrow(name);
+}
+
+void GdiText::draw(Canvas& canvas, int x, int y, std::string_view utf8, Color color) const
+{
+    const std::wstring text = widen(utf8);
+    if (text.empty()) return;
+    const SIZE size = extent(utf8);
+    // Bold and slanted glyphs reach past their advance, on either side.
+    const int margin = static_cast<int>(metrics_.tmMaxCharWidth / 2 + metrics_.tmOverhang + 1);
+    const auto clamp_to = [](long long v, int limit) { return static_cast<int>(std::clamp(v, 0LL, static_cast<long long>(limit))); };
+    const int left = clamp_to(static_cast<long long>(x) - margin, canvas.width());
+    const int right = clamp_to(static_cast<long long>(x) + size.cx + margin, canvas.width());
+    const int top = clamp_to(y, canvas.height());
+    const int bottom = clamp_to(static_cast<long long>(y) + size.cy, canvas.height());
+    const int w = right - left;
+    const int h = bottom - top;
+    if (w <= 0 || h <= 0) return;
+
+    void* bits = nullptr;
+    HBITMAP dib = create_dib(dc_, w, h, &bits);
+    if (!dib || !bits) {
+        if (dib) DeleteObject(dib);
+        return;
+    }
+    auto* pixels = static_cast<Color*>(bits);
+    for (int row = 0; row < h; ++row) std::copy_n(canvas.row(top + row) + left, w, pixels + static_cast<ptrdiff_t>(row) * w);
+
+    const HGDIOBJ old_bitmap = SelectObject(dc_, dib);
+    SetBkMode(dc_, TRANSPARENT);
+    SetTextColor(dc_, RGB(red(color), green(color), blue(color)));
+    SetTextAlign(dc_, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    TextOutW(dc_, x - left, y - top, text.c_str(), static_cast<int>(text.size()));
+    GdiFlush();
+    // GDI leaves the unused top byte of a pixel as it likes; a canvas keeps it 0.
+    for (int row = 0; row < h; ++row) {
+        const Color* src = pixels + static_cast<ptrdiff_t>(row) * w;
+        Color* dst = canvas.row(top + row) + left;
+        for (int col = 0; col < w; ++col) dst[col] = src[col] & 0x00FFFFFFu;
+    }
+    SelectObject(dc_, old_bitmap);
+    DeleteObject(dib);
+}
+
+}  // namespace fw

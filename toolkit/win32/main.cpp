@@ -1,0 +1,33 @@
+// The Windows program's entry point: the screen saver frostwisp.scr.
+#include "host/saver.h"
+#include "toolkit/form.h"
+#include "toolkit/runtime_error.h"
+#include "toolkit/win32/win32_platform.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    fw::Win32Platform platform;
+    fw::install_platform(&platform);
+    try {
+        fw::Saver::Main();
+        MSG msg;
+        while (fw::Forms::count() > 0 && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+            fw::Forms::release_unloaded();
+        }
+        fw::Forms::release_unloaded();
+    } catch (const fw::ProgramEnd& end) {
+        std::fflush(nullptr);
+        return end.exit_code;
+    }
+    return 0;
+}

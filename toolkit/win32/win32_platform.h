@@ -1,0 +1,58 @@
+// The Windows backend's system services: the process and its clock, the
+// version record, the user's regional settings, the screen-saver state of the
+// system, the registry store, the display, and windows made by Win32Window.
+#pragma once
+
+#include "toolkit/platform.h"
+#include "toolkit/win32/registry_store.h"
+
+namespace fw {
+
+class Win32Platform : public Platform {
+public:
+    Win32Platform();
+
+    // GetCommandLineA without the program's own path.
+    std::string command_text() const override;
+    std::filesystem::path program_file() const override;
+    double seconds_since_midnight() const override;
+    uint32_t tick_count() const override;
+    std::tm local_time() const override;
+    bool get_version(OsVersionInfo& info) const override;
+    char decimal_separator() const override;
+    std::string short_date_text(const std::tm& when) const override;
+    std::string long_time_text(const std::tm& when) const override;
+    void set_screensaver_active(bool active) override;
+    void set_screensaver_running(bool running) override;
+    void show_cursor(bool show) override;
+    // The Windows 9x services, loaded when asked for; where they do not exist
+    // the end is never refused and there is no password to change.
+    bool verify_screensave_password(NativeHandle window) override;
+    void change_screensave_password(NativeHandle window) override;
+    void beep() override;
+    void open_url(const std::string& url) override;
+    SettingsStore& settings() override { return store_; }
+    // %LOCALAPPDATA%\Frostwisp.
+    std::filesystem::path user_state_dir() const override;
+    // The virtual screen: every monitor, in physical pixels.
+    int screen_width_px() const override;
+    int screen_height_px() const override;
+    int twips_per_pixel_x() const override;
+    int twips_per_pixel_y() const override;
+    // (x, y) counts from the virtual screen's top-left corner, which is where
+    // a maximised form's client area starts.
+    Image capture_screen(int x, int y, int width, int height) override;
+    bool client_size(NativeHandle window, int& width, int& height) override;
+    std::unique_ptr<NativeWindow> create_window(Form& form) override;
+    std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& spec) override;
+    [[noreturn]] void end_program() override;
+
+    // The arguments of a whole command line: everything after the program's
+    // path, which is either quoted or ends at the first blank.
+    static std::string arguments_of(std::string_view command_line);
+
+private:
+    RegistryStore store_;
+};
+
+}  // namespace fw

@@ -1,0 +1,348 @@
+#include "toolkit/win32/win32_window.h"
+
+#include "toolkit/runtime_error.h"
+#include "toolkit/win32/dib_store.h"
+#include "toolkit/win32/wide_text.h"
+
+#include <windowsx.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fw {
+
+namespace {
+
+constexpr wchar_t form_class[] = L"FrostwispForm";
+constexpr UINT_PTR form_timer = 1;
+constexpr int program_icon = 100;
+
+void register_form_class()
+{
+    static bool registered = false;
+    if (registered) return;
+    WNDCLASSEXW c{};
+    c.cbSize = sizeof c;
+    c.style = CS_DBLCLKS;
+    c.lpfnWndProc = DefWindowProcW;  // replaced per window once it has its form
+    c.hInstance = GetModuleHandleW(nullptr);
+    c.hIcon = LoadIconW(c.hInstance, MAKEINTRESOURCEW(program_icon));
+    if (!c.hIcon) c.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    c.lpszClassName = form_class;
+    RegisterClassExW(&c);
+    registered = true;
+}
+
+// Forms that stay out of the taskbar are owned by this hidden window, as a
+// window with an owner gets no taskbar button.
+HWND hidden_owner()
+{
+    static HWND owner = CreateWindowExW(0, form_class, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+    return owner;
+}
+
+int shift_state()
+{
+    return (GetKeyState(VK_SHIFT) < 0 ? 1 : 0) | (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) |
+           (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+}
+
+int buttons_of(WPARAM wparam)
+{
+    return ((wparam & MK_LBUTTON) ? 1 : 0) | ((wparam & MK_RBUTTON) ? 2 : 0) | ((wparam & MK_MBUTTON) ? 4 : 0);
+}
+
+RECT virtual_screen()
+{
+    const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {x, y, x + GetSystemMetrics(SM_CXVIRTUALSCREEN), y + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+}  // namespace
+
+Win32Window::Win32Window(Form& form) : form_(form)
+{
+    register_form_class();
+    auto store = std::make_unique<DibStore>();
+    store_ = store.get();
+    form_.surface().use_store(std::move(store));
+
+    const FormDesign& d = form_.design();
+    DWORD style = WS_CLIPCHILDREN;
+    DWORD ex = 0;
+    switch (d.border) {
+    case BorderStyle::none: style |= WS_POPUP; break;
+    case BorderStyle::fixed_tool_window:
+        style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        ex |= WS_EX_TOOLWINDOW;
+        break;
+    case BorderStyle::fixed_dialog:
+        style |= WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        ex |= WS_EX_DLGMODALFRAME;
+        break;
+    case BorderStyle::sizable: style |= WS_OVERLAPPEDWINDOW; break;
+    }
+    HWND owner = nullptr;
+    if (d.show_in_taskbar)
+        ex |= WS_EX_APPWINDOW;
+    else
+        owner = hidden_owner();
+
+    RECT frame{0, 0, d.client_width_px, d.client_height_px};
+    AdjustWindowRectEx(&frame, style, FALSE, ex);
+    const int w = frame.right - frame.left;
+    const int h = frame.bottom - frame.top;
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int x = work.left + (work.right - work.left - w) / 2;
+    const int y = work.top + (work.bottom - work.top - h) / 2;
+
+    hwnd_ = CreateWindowExW(ex, form_class, widen(d.caption).c_str(), style, x, y, w, h, owner, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd_) throw RuntimeError(err::out_of_memory);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Window::procedure));
+}
+
+Win32Window::~Win32Window()
+{
+    if (!hwnd_) return;
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    if (timer_on_) KillTimer(hwnd_, form_timer);
+    if (!destroying_) {
+        destroying_ = true;
+        DestroyWindow(hwnd_);
+    }
+}
+
+Win32Window* Win32Window::from(HWND hwnd)
+{
+    if (!hwnd) return nullptr;
+    return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+void Win32Window::show(ShowMode mode)
+{
+    const std::weak_ptr<int> alive = alive_;
+    if (state_ == WindowState::maximized) fit_to_virtual_screen();
+    sized_ = true;
+    report_client_size();
+    if (alive.expired()) return;
+    ShowWindow(hwnd_, SW_SHOW);
+    if (alive.expired()) return;
+    UpdateWindow(hwnd_);
+    if (alive.expired()) return;
+    if (mode == ShowMode::modal) run_modal();
+}
+
+void Win32Window::set_window_state(WindowState state)
+{
+    state_ = state;
+    if (sized_ && state_ == WindowState::maximized) fit_to_virtual_screen();
+}
+
+bool Win32Window::set_topmost(bool topmost, bool activate)
+{
+    UINT flags = SWP_NOMOVE | SWP_NOSIZE;
+    if (!activate) flags |= SWP_NOACTIVATE;
+    return SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, flags) != 0;
+}
+
+void Win32Window::refresh()
+{
+    if (!hwnd_ || destroying_) return;
+    if (HDC dc = GetDC(hwnd_)) {
+        present(dc, RECT{0, 0, store_->width(), store_->height()});
+        ReleaseDC(hwnd_, dc);
+    }
+    if (IsWindowVisible(hwnd_)) signal_first_frame();
+}
+
+void Win32Window::embed(NativeHandle parent_handle, int width, int height)
+{
+    const std::weak_ptr<int> alive = alive_;
+    HWND parent = reinterpret_cast<HWND>(parent_handle);
+    // A child cannot be a pop-up as well: with both styles the window would
+    // still be placed in screen coordinates.
+    const LONG style = (GetWindowLongA(hwnd_, GWL_STYLE) & ~static_cast<LONG>(WS_POPUP)) | WS_CHILD;
+    SetWindowLongA(hwnd_, GWL_STYLE, style);
+    SetParent(hwnd_, parent);
+    SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
+    sized_ = true;
+    SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    if (alive.expired()) return;
+    report_client_size();
+    if (alive.expired()) return;
+    if (!IsWindow(parent)) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
+
+void Win32Window::move(int left, int top, int width, int height) { MoveWindow(hwnd_, left, top, width, height, TRUE); }
+
+void Win32Window::set_timer(int interval_ms, bool enabled)
+{
+    if (enabled) {
+        if (!timer_on_ || interval_ms != timer_interval_) SetTimer(hwnd_, form_timer, static_cast<UINT>(interval_ms), nullptr);
+    } else if (timer_on_) {
+        KillTimer(hwnd_, form_timer);
+    }
+    timer_on_ = enabled;
+    timer_interval_ = interval_ms;
+}
+
+void Win32Window::destroy()
+{
+    if (!hwnd_ || destroying_) return;
+    destroying_ = true;
+    if (timer_on_) KillTimer(hwnd_, form_timer);
+    timer_on_ = false;
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+}
+
+void Win32Window::fit_to_virtual_screen()
+{
+    const RECT screen = virtual_screen();
+    SetWindowPos(hwnd_, nullptr, screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32Window::report_client_size()
+{
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    form_.client_resized(client.right, client.bottom);
+}
+
+void Win32Window::present(HDC dc, const RECT& area) const
+{
+    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, store_->dc(), area.left, area.top,
+           SRCCOPY);
+}
+
+void Win32Window::run_modal()
+{
+    const std::weak_ptr<int> alive = alive_;
+    const HWND self = hwnd_;
+    const HWND previous = GetActiveWindow();
+    // Every other window of the program waits until this one has gone.
+    std::vector<HWND> disabled;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM list) -> BOOL {
+            auto& windows = *reinterpret_cast<std::vector<HWND>*>(list);
+            if (IsWindowVisible(w) && IsWindowEnabled(w)) windows.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&disabled));
+    std::erase(disabled, self);
+    for (HWND w : disabled) EnableWindow(w, FALSE);
+
+    MSG msg;
+    bool quit = false;
+    while (!alive.expired()) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            quit = got == 0;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    for (HWND w : disabled)
+        if (IsWindow(w)) EnableWindow(w, TRUE);
+    if (previous && IsWindow(previous)) SetActiveWindow(previous);
+    if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
+}
+
+void Win32Window::signal_first_frame()
+{
+    // FROSTWISP_READY_FILE names a file that is written once, when the first
+    // window of the process has shown a frame; tests wait for it instead of
+    // guessing how long start-up takes.
+    static bool signalled = false;
+    if (signalled) return;
+    signalled = true;
+    const wchar_t* path = _wgetenv(L"FROSTWISP_READY_FILE");
+    if (!path || !*path) return;
+    const std::wstring target = path;
+    const std::wstring part = target + L".part";
+    {
+        std::ofstream out(part.c_str(), std::ios::binary);
+        out << form_.name() << ' ' << store_->width() << ' ' << store_->height() << '\n';
+    }
+    MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+LRESULT CALLBACK Win32Window::procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept
+{
+    Win32Window* window = from(hwnd);
+    if (!window) return DefWindowProcW(hwnd, message, wparam, lparam);
+    try {
+        return window->handle(message, wparam, lparam);
+    } catch (const ProgramEnd& end) {
+        // Nothing may unwind through the system's frames above this one.
+        std::fflush(nullptr);
+        ExitProcess(static_cast<UINT>(end.exit_code));
+    }
+}
+
+// The form's handlers may unload the form and with it this object; after
+// calling one, only the copied handle is used.
+LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
+{
+    const HWND hwnd = hwnd_;
+    const float x = static_cast<float>(GET_X_LPARAM(lparam));
+    const float y = static_cast<float>(GET_Y_LPARAM(lparam));
+    switch (message) {
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        present(dc, ps.rcPaint);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_SIZE:
+        if (sized_ && wparam != SIZE_MINIMIZED) form_.client_resized(LOWORD(lparam), HIWORD(lparam));
+        return 0;
+    case WM_DISPLAYCHANGE:
+        if (sized_ && state_ == WindowState::maximized) fit_to_virtual_screen();
+        return 0;
+    case WM_TIMER:
+        if (wparam == form_timer && timer_on_) form_.Timer_Timer();
+        return 0;
+    case WM_KEYDOWN: form_.Form_KeyDown(static_cast<int>(wparam), shift_state()); return 0;
+    case WM_SYSKEYDOWN: {
+        const std::weak_ptr<int> alive = alive_;
+        form_.Form_KeyDown(static_cast<int>(wparam), shift_state());
+        // Alt+F4 and the window menu still work where the form stays.
+        return alive.expired() ? 0 : DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+    case WM_CHAR: form_.Form_KeyPress(static_cast<int>(wparam)); return 0;
+    case WM_LBUTTONDOWN: form_.Form_MouseDown(1, shift_state(), x, y); return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK: form_.Form_MouseDown(2, shift_state(), x, y); return 0;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK: form_.Form_MouseDown(4, shift_state(), x, y); return 0;
+    case WM_LBUTTONUP: form_.Form_Click(); return 0;
+    case WM_LBUTTONDBLCLK: form_.Form_DblClick(); return 0;
+    case WM_MOUSEMOVE: form_.Form_MouseMove(buttons_of(wparam), shift_state(), x, y); return 0;
+    case WM_CLOSE: form_.destroyed_by_system(); return 0;
+    case WM_DESTROY:
+        if (!destroying_) {
+            destroying_ = true;
+            form_.destroyed_by_system();
+        }
+        return 0;
+    default: return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+}
+
+}  // namespace fw

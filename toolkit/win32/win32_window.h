@@ -1,0 +1,69 @@
+// A form's real window. The form's surface lives in a DIB section, so showing
+// it is one BitBlt; the window procedure turns messages into the form's events.
+//
+// A form is sized before it becomes visible: show() reports the client size
+// (the whole virtual screen when maximised) and so runs Form_Resize while the
+// window is still hidden, then shows it.
+#pragma once
+
+#include "toolkit/form.h"
+#include "toolkit/platform.h"
+
+#include <windows.h>
+
+#include <memory>
+
+namespace fw {
+
+class DibStore;
+
+class Win32Window final : public NativeWindow {
+public:
+    explicit Win32Window(Form& form);
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
+    ~Win32Window() override;
+
+    NativeHandle handle() const override { return reinterpret_cast<NativeHandle>(hwnd_); }
+    void show(ShowMode mode) override;
+    // Maximised covers the virtual screen, every monitor; it takes effect when
+    // the window is shown, or at once when it is visible already.
+    void set_window_state(WindowState state) override;
+    bool set_topmost(bool topmost, bool activate) override;
+    void refresh() override;
+    // A parent that is no window will never destroy the preview, so the
+    // window closes itself once the message loop runs.
+    void embed(NativeHandle parent, int width, int height) override;
+    void move(int left, int top, int width, int height) override;
+    void set_timer(int interval_ms, bool enabled) override;
+    void destroy() override;
+
+    HWND hwnd() const { return hwnd_; }
+    Form& form() { return form_; }
+
+    // The window of a form of this program behind hwnd, or nullptr.
+    static Win32Window* from(HWND hwnd);
+
+private:
+    static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+    LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+    void fit_to_virtual_screen();
+    void report_client_size();
+    void present(HDC dc, const RECT& area) const;
+    void run_modal();
+    void signal_first_frame();
+
+    Form& form_;
+    HWND hwnd_ = nullptr;
+    DibStore* store_ = nullptr;  // owned by the form's surface
+    WindowState state_ = WindowState::normal;
+    bool sized_ = false;         // size changes reach the form from now on
+    bool destroying_ = false;
+    int timer_interval_ = 0;
+    bool timer_on_ = false;
+    // Expires with this object; a caller holding a copy learns whether a
+    // handler it called has unloaded the form.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+}  // namespace fw
