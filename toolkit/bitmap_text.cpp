@@ -80,10 +80,10 @@ const Columns& columns_of(char32_t code)
 
 class BitmapTextRenderer final : public TextRenderer {
 public:
-    BitmapTextRenderer(const FontSpec& spec, double dpi)
-        : scale_(std::max(1, static_cast<int>(std::lround(spec.points * dpi / 72.0 / cell_rows)))),
-          bold_(spec.weight == FontWeight::bold),
-          underline_(spec.underline)
+    BitmapTextRenderer(const FontSpec& font, double dpi)
+        : scale_(std::max(1, static_cast<int>(std::lround(font.points * dpi / 72.0 / cell_rows)))),
+          bold_(font.weight == FontWeight::bold),
+          underline_(font.underline)
     {
     }
 
@@ -131,9 +131,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TextRenderer> make_bitmap_renderer(const FontSpec& spec, double dpi)
+std::unique_ptr<TextRenderer> make_bitmap_renderer(const FontSpec& font, double dpi)
 {
-    return std::make_unique<BitmapTextRenderer>(spec, dpi);
+    return std::make_unique<BitmapTextRenderer>(font, dpi);
 }
 
 }  // namespace fw

@@ -10,6 +10,6 @@ namespace fw {
 
 // Printable ASCII and the German letters; anything else shows as '?'. The
 // face name is ignored; size, weight and underline are honoured roughly.
-std::unique_ptr<TextRenderer> make_bitmap_renderer(const FontSpec& spec, double dpi);
+std::unique_ptr<TextRenderer> make_bitmap_renderer(const FontSpec& font, double dpi);
 
 }  // namespace fw

@@ -104,7 +104,7 @@ public:
     // Client rectangle of a foreign window; false (and 0 x 0) when there is none.
     virtual bool client_size(NativeHandle window, int& width, int& height) = 0;
     virtual std::unique_ptr<NativeWindow> create_window(Form& form) = 0;
-    virtual std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& spec) = 0;
+    virtual std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& font) = 0;
 
     // Ends the program at once: no unload handlers, open files closed.
     [[noreturn]] virtual void end_program() = 0;

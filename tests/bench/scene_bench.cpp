@@ -27,7 +27,7 @@ struct Scene {
         options.command_text = "/S";
         options.screen_width = width;
         options.screen_height = height;
-        options.fonts = [](const FontSpec& spec) { return make_freetype_renderer(spec, 96.0); };
+        options.fonts = [](const FontSpec& font) { return make_freetype_renderer(font, 96.0); };
         auto store = std::make_unique<MemoryStore>();
         store->write("Frostwisp", "Settings", "maxFl", "1100");  // every one of the 501 slots
         store->write("Frostwisp", "Settings", "Background", "1");

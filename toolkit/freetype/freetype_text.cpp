@@ -113,14 +113,14 @@ std::optional<FontFile> match_family(const std::string& family, int weight)
     return file_of(found.get());
 }
 
-int fc_weight(const FontSpec& spec) { return spec.weight == FontWeight::bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR; }
+int fc_weight(const FontSpec& font) { return font.weight == FontWeight::bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR; }
 
 // The sans-serif faces the system prefers, best first; sorting every font
 // costs more than the rest of the lookup, so this list is made only when needed.
-std::vector<FontFile> fallback_files(const FontSpec& spec)
+std::vector<FontFile> fallback_files(const FontSpec& font)
 {
     std::vector<FontFile> files;
-    Pattern pattern = request("sans-serif", fc_weight(spec));
+    Pattern pattern = request("sans-serif", fc_weight(font));
     if (!pattern)
         return files;
     FcResult result = FcResultNoMatch;
@@ -302,13 +302,13 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TextRenderer> make_freetype_renderer(const FontSpec& spec, double dpi)
+std::unique_ptr<TextRenderer> make_freetype_renderer(const FontSpec& font, double dpi)
 {
-    const double size = spec.points * dpi / 72.0;
+    const double size = font.points * dpi / 72.0;
     const int pixels = size >= 1.0 ? static_cast<int>(std::lround(std::min(size, 1000.0))) : 1;
     FT_Library raw_library = nullptr;
     if (!FcInit() || FT_Init_FreeType(&raw_library) != 0)
-        return make_bitmap_renderer(spec, dpi);
+        return make_bitmap_renderer(font, dpi);
     Library library(raw_library);
 
     const auto load = [&](const FontFile& file) -> Face {
@@ -324,21 +324,21 @@ std::unique_ptr<TextRenderer> make_freetype_renderer(const FontSpec& spec, doubl
     const auto renderer = [&](const FontFile& file, Face face) -> std::unique_ptr<TextRenderer> {
         // Bold from a regular file is drawn thicker, as the system's own
         // renderer does for a face without a bold variant.
-        const bool embolden = spec.weight == FontWeight::bold && (file.embolden || file.weight < FC_WEIGHT_DEMIBOLD);
-        return std::make_unique<FreeTypeTextRenderer>(std::move(library), std::move(face), embolden, spec.underline);
+        const bool embolden = font.weight == FontWeight::bold && (file.embolden || file.weight < FC_WEIGHT_DEMIBOLD);
+        return std::make_unique<FreeTypeTextRenderer>(std::move(library), std::move(face), embolden, font.underline);
     };
 
-    std::vector<std::string> families{spec.face};
-    for (std::string& stand_in : stand_ins_for(spec.face))
+    std::vector<std::string> families{font.face};
+    for (std::string& stand_in : stand_ins_for(font.face))
         families.push_back(std::move(stand_in));
     for (const std::string& family : families)
-        if (const std::optional<FontFile> file = match_family(family, fc_weight(spec)))
+        if (const std::optional<FontFile> file = match_family(family, fc_weight(font)))
             if (Face face = load(*file))
                 return renderer(*file, std::move(face));
-    for (const FontFile& file : fallback_files(spec))
+    for (const FontFile& file : fallback_files(font))
         if (Face face = load(file))
             return renderer(file, std::move(face));
-    return make_bitmap_renderer(spec, dpi);
+    return make_bitmap_renderer(font, dpi);
 }
 
 }  // namespace fw

@@ -11,6 +11,6 @@ namespace fw {
 
 // Pixel size = points x dpi / 72, rounded. Never fails: without any loadable
 // font file the result draws with the built-in bitmap font.
-std::unique_ptr<TextRenderer> make_freetype_renderer(const FontSpec& spec, double dpi);
+std::unique_ptr<TextRenderer> make_freetype_renderer(const FontSpec& font, double dpi);
 
 }  // namespace fw

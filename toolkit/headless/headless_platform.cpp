@@ -173,9 +173,9 @@ std::unique_ptr<NativeWindow> HeadlessPlatform::create_window(Form& form)
     return window;
 }
 
-std::unique_ptr<TextRenderer> HeadlessPlatform::create_text_renderer(const FontSpec& spec)
+std::unique_ptr<TextRenderer> HeadlessPlatform::create_text_renderer(const FontSpec& font)
 {
-    if (options_.fonts) return options_.fonts(spec);
+    if (options_.fonts) return options_.fonts(font);
     return std::make_unique<BoxText>();
 }
 

@@ -103,7 +103,7 @@ int run_render(const std::vector<std::string>& arguments, RenderServices service
     options.decimal_separator = decimal_separator();
     options.short_date = [](const std::tm& t) { return short_date_text(t); };
     options.long_time = [](const std::tm& t) { return long_time_text(t); };
-    options.fonts = [](const FontSpec& spec) { return make_freetype_renderer(spec, 96.0); };
+    options.fonts = [](const FontSpec& font) { return make_freetype_renderer(font, 96.0); };
     if (args.clock) {
         options.clock = *args.clock;
     } else {

@@ -69,8 +69,8 @@ TEST(FreeTypeText, LineHeightIsThatOfTheFontWhateverTheText)
 
 TEST(FreeTypeText, WidthIsTheSumOfTheCharacterAdvances)
 {
-    for (const FontSpec& spec : {scene_font, dialog_font, plain_font}) {
-        const auto text = make_freetype_renderer(spec, 96);
+    for (const FontSpec& font : {scene_font, dialog_font, plain_font}) {
+        const auto text = make_freetype_renderer(font, 96);
         EXPECT_EQ(text->text_width(""), 0);
         EXPECT_EQ(text->text_width("ab"), text->text_width("a") + text->text_width("b"));
         for (const std::string& line : {size_label, std::string("AVAWAy To. 12:34"), std::string("www.example.org")}) {
@@ -80,15 +80,15 @@ TEST(FreeTypeText, WidthIsTheSumOfTheCharacterAdvances)
                 sum += text->text_width(line.substr(pos, length));
                 pos += length;
             }
-            EXPECT_EQ(text->text_width(line), sum) << spec.face << ": " << line;
+            EXPECT_EQ(text->text_width(line), sum) << font.face << ": " << line;
         }
     }
 }
 
 TEST(FreeTypeText, InksOnlyInsideTheLineBoxAtThePosition)
 {
-    for (const FontSpec& spec : {scene_font, dialog_font, link_font, plain_font}) {
-        const auto text = make_freetype_renderer(spec, 96);
+    for (const FontSpec& font : {scene_font, dialog_font, link_font, plain_font}) {
+        const auto text = make_freetype_renderer(font, 96);
         for (const std::string& line : {std::string("12/24/24   18:05:09"), size_label, std::string("Hygiene_Qj")}) {
             Surface surface(220, 50);
             const int x = 11;
@@ -102,11 +102,11 @@ TEST(FreeTypeText, InksOnlyInsideTheLineBoxAtThePosition)
                     if (surface.canvas.pixel(px, py) == black)
                         continue;
                     ASSERT_TRUE(px >= x && px < right && py >= y && py < bottom)
-                        << spec.face << " '" << line << "' inks (" << px << ", " << py << ") outside the box";
+                        << font.face << " '" << line << "' inks (" << px << ", " << py << ") outside the box";
                     ++inside;
                 }
             }
-            EXPECT_GT(inside, 20) << spec.face << ": " << line;
+            EXPECT_GT(inside, 20) << font.face << ": " << line;
         }
     }
 }
@@ -199,8 +199,8 @@ TEST(FreeTypeText, GermanLettersHaveTheirOwnGlyphs)
 TEST(FreeTypeText, BoldAndUnderlineAreDrawn)
 {
     const std::string line = "Homepage";
-    const auto measure = [&](const FontSpec& spec) {
-        const auto text = make_freetype_renderer(spec, 96);
+    const auto measure = [&](const FontSpec& font) {
+        const auto text = make_freetype_renderer(font, 96);
         Surface surface(150, 30);
         text->draw(surface.canvas, 4, 3, line, white);
         return std::pair{surface.ink(), surface.canvas.image()};
