@@ -15,34 +15,31 @@ target_link_libraries(frostwisp_win32 PUBLIC frostwisp_core gdi32 user32 advapi3
 target_compile_definitions(frostwisp_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
 
 # Resources: the version record, the name Windows lists, the icon, the
-# bitmaps, the pictures and the manifest. Every picture in resources/ besides
-# the numbered bitmaps goes in as RCDATA under its file name.
-file(GLOB rc_pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp ${CMAKE_SOURCE_DIR}/resources/*.gif
-     ${CMAKE_SOURCE_DIR}/resources/*.png ${CMAKE_SOURCE_DIR}/resources/*.ico)
+# bitmaps, the pictures and the manifest. The numbered bitmaps go in as BITMAP
+# resources by number, every other bitmap in resources/ as RCDATA named by its
+# file name without extension, in capitals (preview.bmp is PREVIEW).
+file(GLOB rc_pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp)
+file(GLOB rc_icons CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.ico)
 set(FROSTWISP_RC_PICTURES "")
-set(FROSTWISP_RC_ICON "")
 foreach(picture IN LISTS rc_pictures)
-  get_filename_component(name ${picture} NAME)
   get_filename_component(stem ${picture} NAME_WE)
-  if(stem MATCHES "^[0-9]+$" AND name MATCHES "\\.bmp$")
+  if(stem MATCHES "^[0-9]+$")
     string(APPEND FROSTWISP_RC_PICTURES "${stem} BITMAP \"${picture}\"\n")
-  elseif(name MATCHES "\\.ico$")
-    if(NOT FROSTWISP_RC_ICON)
-      set(FROSTWISP_RC_ICON "${picture}")
-    endif()
-    string(APPEND FROSTWISP_RC_PICTURES "\"${name}\" RCDATA \"${picture}\"\n")
   else()
-    string(APPEND FROSTWISP_RC_PICTURES "\"${name}\" RCDATA \"${picture}\"\n")
+    string(TOUPPER ${stem} rc_name)
+    string(APPEND FROSTWISP_RC_PICTURES "${rc_name} RCDATA \"${picture}\"\n")
   endif()
 endforeach()
-if(NOT FROSTWISP_RC_ICON)
+if(rc_icons)
+  list(GET rc_icons 0 FROSTWISP_RC_ICON)
+else()
   # FIXME: a stand-in until resources/ has the program's own icon.
   set(FROSTWISP_RC_ICON ${CMAKE_SOURCE_DIR}/toolkit/win32/placeholder.ico)
 endif()
 set(FROSTWISP_MANIFEST ${CMAKE_SOURCE_DIR}/toolkit/win32/frostwisp.manifest)
 configure_file(${CMAKE_SOURCE_DIR}/toolkit/win32/frostwisp.rc.in ${CMAKE_BINARY_DIR}/generated/frostwisp.rc @ONLY)
 set_source_files_properties(${CMAKE_BINARY_DIR}/generated/frostwisp.rc PROPERTIES
-  OBJECT_DEPENDS "${rc_pictures};${FROSTWISP_MANIFEST};${FROSTWISP_RC_ICON}")
+  OBJECT_DEPENDS "${rc_pictures};${rc_icons};${FROSTWISP_MANIFEST};${FROSTWISP_RC_ICON}")
 
 add_executable(frostwisp_scr WIN32 ${CMAKE_SOURCE_DIR}/toolkit/win32/main.cpp ${CMAKE_BINARY_DIR}/generated/frostwisp.rc)
 target_link_libraries(frostwisp_scr PRIVATE frostwisp_win32)

@@ -267,10 +267,9 @@ void Win32Window::signal_first_frame()
     // window of the process has shown a frame; tests wait for it instead of
     // guessing how long start-up takes.
     static bool signalled = false;
-    if (signalled) return;
-    signalled = true;
     const wchar_t* path = _wgetenv(L"FROSTWISP_READY_FILE");
-    if (!path || !*path) return;
+    if (signalled || !path || !*path) return;
+    signalled = true;
     const std::wstring target = path;
     const std::wstring part = target + L".part";
     {
