@@ -48,6 +48,8 @@ set_target_properties(frostwisp_scr PROPERTIES
 target_link_options(frostwisp_scr PRIVATE $<$<CONFIG:Release>:-s>)
 
 if(FROSTWISP_TESTS)
+  # The test programs are listed when the tests run, under Wine, not while building.
+  set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

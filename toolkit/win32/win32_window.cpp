@@ -57,6 +57,12 @@ int buttons_of(WPARAM wparam)
     return ((wparam & MK_LBUTTON) ? 1 : 0) | ((wparam & MK_RBUTTON) ? 2 : 0) | ((wparam & MK_MBUTTON) ? 4 : 0);
 }
 
+BOOL CALLBACK collect_enabled_window(HWND window, LPARAM list)
+{
+    if (IsWindowVisible(window) && IsWindowEnabled(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 RECT virtual_screen()
 {
     const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
@@ -233,14 +239,7 @@ void Win32Window::run_modal()
     const HWND previous = GetActiveWindow();
     // Every other window of the program waits until this one has gone.
     std::vector<HWND> disabled;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM list) -> BOOL {
-            auto& windows = *reinterpret_cast<std::vector<HWND>*>(list);
-            if (IsWindowVisible(w) && IsWindowEnabled(w)) windows.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&disabled));
+    EnumThreadWindows(GetCurrentThreadId(), &collect_enabled_window, reinterpret_cast<LPARAM>(&disabled));
     std::erase(disabled, self);
     for (HWND w : disabled) EnableWindow(w, FALSE);
 
