@@ -15,8 +15,21 @@ file(GLOB LINUX_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/linux/*.cp
 add_library(frostwisp_linux STATIC ${LINUX_SOURCES})
 target_link_libraries(frostwisp_linux PUBLIC frostwisp_headless)
 
+# The X11 backend, and the program: the backend is a library so that the
+# unit tests reach its parts.
+pkg_check_modules(XLIBS REQUIRED IMPORTED_TARGET x11 xext xscrnsaver)
 file(GLOB X11_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/x11/*.cpp)
-if(X11_SOURCES)
-  add_executable(frostwisp ${X11_SOURCES})
-  target_link_libraries(frostwisp PRIVATE frostwisp_linux)
+list(FILTER X11_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+add_library(frostwisp_x11 STATIC ${X11_SOURCES})
+target_link_libraries(frostwisp_x11 PUBLIC frostwisp_linux PkgConfig::XLIBS)
+if(TARGET frostwisp_gtk)
+  target_link_libraries(frostwisp_x11 PUBLIC frostwisp_gtk)
+  target_compile_definitions(frostwisp_x11 PRIVATE FROSTWISP_GTK_DIALOGS)
 endif()
+
+add_executable(frostwisp ${CMAKE_SOURCE_DIR}/toolkit/x11/main.cpp)
+target_link_libraries(frostwisp PRIVATE frostwisp_x11)
+
+include(GNUInstallDirs)
+install(TARGETS frostwisp RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+install(FILES ${CMAKE_SOURCE_DIR}/toolkit/x11/frostwisp.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)

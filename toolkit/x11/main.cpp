@@ -1,51 +1,107 @@
-// The Linux program's entry point.
+// The Linux program's entry point: the off-screen renderer with --render,
+// else the saver on the X display, as a hack when -root, -window-id or
+// XSCREENSAVER_WINDOW say so.
 #include "host/saver.h"
 #include "toolkit/form.h"
+#include "toolkit/headless/render.h"
+#include "toolkit/ini_store.h"
+#include "toolkit/linux/command_line.h"
 #include "toolkit/linux/linux_platform.h"
+#include "toolkit/linux/override_store.h"
 #include "toolkit/runtime_error.h"
+#include "toolkit/x11/x11_platform.h"
+#include "toolkit/x11/x_error_trap.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
 
-namespace fw {
 namespace {
 
-// FIXME: no display yet; windows exist only as their surfaces.
-class NoDisplayPlatform : public LinuxPlatform {
-public:
-    using LinuxPlatform::LinuxPlatform;
-    void set_screensaver_active(bool) override {}
-    void set_screensaver_running(bool) override {}
-    void show_cursor(bool) override {}
-    void beep() override {}
-    int screen_width_px() const override { return 1024; }
-    int screen_height_px() const override { return 768; }
-    int twips_per_pixel_x() const override { return 15; }
-    int twips_per_pixel_y() const override { return 15; }
-    Image capture_screen(int, int, int w, int h) override
-    {
-        Image i;
-        i.width = w;
-        i.height = h;
-        i.pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
-        return i;
+std::filesystem::path state_dir()
+{
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state && *state == '/') return std::filesystem::path(state) / "frostwisp";
+    const char* home = std::getenv("HOME");
+    const std::filesystem::path base = home && *home ? home : std::filesystem::temp_directory_path().string();
+    return base / ".local/state/frostwisp";
+}
+
+int render(const std::vector<std::string>& arguments)
+{
+    const fw::ParsedCommandLine parsed = fw::parse_command_line(arguments, fw::FlagSyntax::render);
+    if (!parsed.ok()) {
+        std::fprintf(stderr, "%s\n", parsed.error.c_str());
+        return 2;
     }
-    bool client_size(NativeHandle, int&, int&) override { return false; }
-    std::unique_ptr<NativeWindow> create_window(Form&) override { return nullptr; }
-    std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec&) override { return nullptr; }
-};
+    fw::RenderServices services;
+    services.settings = std::make_unique<fw::OverrideStore>(
+        std::make_unique<fw::IniStore>(fw::LinuxPlatform::config_home()), parsed.command.overrides,
+        std::string(fw::Saver::app_name), std::string(fw::Saver::section_name));
+    std::error_code ec;
+    services.program_file = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) services.program_file = "frostwisp";
+    services.user_state_dir = state_dir();
+    return fw::run_render(parsed.command.saver_arguments, std::move(services));
+}
+
+bool window_exists(Display* display, unsigned long window)
+{
+    XWindowAttributes attributes{};
+    fw::XErrorTrap trap(display);
+    const bool known = XGetWindowAttributes(display, window, &attributes) != 0;
+    return !trap.failed() && known;
+}
 
 }  // namespace
-}  // namespace fw
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> arguments(argv + 1, argv + argc);
-    fw::NoDisplayPlatform platform(arguments);
-    fw::install_platform(&platform);
-    try {
-        fw::Saver::Main();
-    } catch (const fw::ProgramEnd& end) {
-        return end.exit_code;
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (!arguments.empty() && arguments[0] == "--render") return render({arguments.begin() + 1, arguments.end()});
+
+    const fw::ParsedCommandLine parsed = fw::parse_command_line(arguments);
+    if (!parsed.ok()) {
+        std::fprintf(stderr, "%s\n", parsed.error.c_str());
+        return 2;
     }
-    return 0;
+    if (parsed.command.help) {
+        std::fputs(fw::usage_text().c_str(), stdout);
+        return 0;
+    }
+
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        const char* name = std::getenv("DISPLAY");
+        std::fprintf(stderr, "frostwisp: %s; frostwisp --render OUT.png draws a picture without one\n",
+                     name && *name ? ("cannot open the X display " + std::string(name)).c_str()
+                                   : "no X display (DISPLAY is not set)");
+        return 1;
+    }
+    fw::install_x_error_handler();
+
+    const auto hack = fw::hack_target(parsed.command, std::getenv("XSCREENSAVER_WINDOW"));
+    if (hack && !hack->root && !window_exists(display, hack->window)) {
+        std::fprintf(stderr, "frostwisp: there is no window 0x%lx to draw into\n", hack->window);
+        XCloseDisplay(display);
+        return 1;
+    }
+
+    int status = 0;
+    {
+        fw::X11Platform platform(display, parsed.command.saver_arguments, parsed.command.overrides, hack);
+        fw::install_platform(&platform);
+        try {
+            fw::Saver::Main();
+            platform.run();
+        } catch (const fw::ProgramEnd& end) {
+            status = end.exit_code;
+        }
+        // The windows and their images go while the display is still open.
+        fw::Forms::discard_all();
+        fw::install_platform(nullptr);
+    }
+    return status;
 }

@@ -1,0 +1,356 @@
+#include "toolkit/x11/x11_platform.h"
+
+#include "host/saver.h"
+#include "toolkit/form.h"
+#include "toolkit/freetype/freetype_text.h"
+#include "toolkit/x11/pixel_format.h"
+#include "toolkit/x11/screen_dpi.h"
+#include "toolkit/x11/x11_window.h"
+#include "toolkit/x11/x_error_trap.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/scrnsaver.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+
+// Dialog windows are GTK's; the build defines FROSTWISP_GTK_DIALOGS when it
+// links that backend.
+#if defined(FROSTWISP_GTK_DIALOGS) && __has_include("toolkit/gtk/gtk_backend.h")
+#include "toolkit/dialog_form.h"
+#include "toolkit/gtk/gtk_backend.h"
+#else
+#undef FROSTWISP_GTK_DIALOGS
+#endif
+
+namespace fw {
+
+namespace {
+
+// SIGTERM and SIGINT reach the loop through this pipe.
+int signal_pipe[2] = {-1, -1};
+
+void on_signal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const auto written = write(signal_pipe[1], &byte, 1);
+    errno = saved;
+}
+
+void catch_end_signals()
+{
+    if (signal_pipe[0] >= 0) return;
+    if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    struct sigaction action{};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+// The dialogs' toolkit reads its own connection; while it has windows the
+// loop looks at it this often.
+constexpr auto kDialogPollInterval = std::chrono::milliseconds(10);
+
+Image black_image(int width, int height)
+{
+    Image shot;
+    shot.width = std::max(width, 0);
+    shot.height = std::max(height, 0);
+    shot.pixels.assign(static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height), rgb(0, 0, 0));
+    return shot;
+}
+
+// Copies an X image into shot at (dx, dy).
+void copy_pixels(XImage* image, const PixelFormat& format, Image& shot, int dx, int dy)
+{
+    const bool words = format.is_xrgb8888() && image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                       std::endian::native == std::endian::little;
+    for (int y = 0; y < image->height; ++y) {
+        Color* out = shot.pixels.data() + static_cast<size_t>(dy + y) * static_cast<size_t>(shot.width) + dx;
+        if (words) {
+            const auto* in = reinterpret_cast<const uint32_t*>(image->data + static_cast<ptrdiff_t>(y) * image->bytes_per_line);
+            for (int x = 0; x < image->width; ++x) out[x] = in[x] & 0xFFFFFFu;
+        } else {
+            for (int x = 0; x < image->width; ++x) out[x] = format.to_color(XGetPixel(image, x, y));
+        }
+    }
+}
+
+// The daemon's picture of the desktop, where it left one.
+Pixmap saved_screenshot(Display* display, Window window)
+{
+    const Atom name = XInternAtom(display, "_SCREENSAVER_SCREENSHOT", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Pixmap pixmap = None;
+    if (XGetWindowProperty(display, window, name, 0, 1, False, XA_PIXMAP, &type, &format, &count, &after, &data) ==
+            Success &&
+        type == XA_PIXMAP && format == 32 && count == 1)
+        pixmap = static_cast<Pixmap>(reinterpret_cast<unsigned long*>(data)[0]);
+    if (data) XFree(data);
+    return pixmap;
+}
+
+// Where window lies on the root window.
+void root_position(Display* display, Window window, int& x, int& y)
+{
+    x = y = 0;
+    Window child = None;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+}
+
+}  // namespace
+
+X11Platform::X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides,
+                         std::optional<HackTarget> hack)
+    : LinuxPlatform(std::move(arguments)),
+      display_(display),
+      hack_(hack),
+      settings_(LinuxPlatform::settings(), overrides, std::string(Saver::app_name), std::string(Saver::section_name)),
+      dpi_(xft_dpi(XResourceManagerString(display)).value_or(96.0)),
+      twips_per_pixel_(twips_per_pixel_for(dpi_)),
+      wm_delete_window_(XInternAtom(display, "WM_DELETE_WINDOW", False)),
+      wm_protocols_(XInternAtom(display, "WM_PROTOCOLS", False))
+{
+    catch_end_signals();
+}
+
+X11Platform::~X11Platform()
+{
+    if (blank_cursor_) XFreeCursor(display_, blank_cursor_);
+    XCloseDisplay(display_);
+}
+
+void X11Platform::set_screensaver_active(bool active)
+{
+    // As a hack the daemon is the screen saver; blanking and power saving are its business.
+    if (hack_mode() || saver_suspended_ == !active) return;
+    int event_base = 0, error_base = 0;
+    if (!XScreenSaverQueryExtension(display_, &event_base, &error_base)) return;
+    XScreenSaverSuspend(display_, active ? False : True);
+    saver_suspended_ = !active;
+    XFlush(display_);
+}
+
+void X11Platform::show_cursor(bool show)
+{
+    // The daemon decides about the pointer over its window.
+    if (hack_mode()) return;
+    pointer_hidden_ = !show;
+    for (auto& [serial, window] : windows_) window->apply_cursor();
+    XFlush(display_);
+}
+
+void X11Platform::beep()
+{
+    XBell(display_, 0);
+    XFlush(display_);
+}
+
+int X11Platform::screen_width_px() const { return DisplayWidth(display_, DefaultScreen(display_)); }
+int X11Platform::screen_height_px() const { return DisplayHeight(display_, DefaultScreen(display_)); }
+
+Cursor X11Platform::blank_cursor()
+{
+    if (!blank_cursor_) {
+        static const char empty[8] = {};
+        const Pixmap bits = XCreateBitmapFromData(display_, DefaultRootWindow(display_), empty, 8, 8);
+        XColor black{};
+        blank_cursor_ = XCreatePixmapCursor(display_, bits, bits, &black, &black, 0, 0);
+        XFreePixmap(display_, bits);
+    }
+    return blank_cursor_;
+}
+
+Window X11Platform::hack_window() const
+{
+    if (!hack_ || hack_->root) return DefaultRootWindow(display_);
+    return static_cast<Window>(hack_->window);
+}
+
+Image X11Platform::capture_screen(int x, int y, int width, int height)
+{
+    Image shot = black_image(width, height);
+    if (shot.empty()) return shot;
+
+    Drawable source = DefaultRootWindow(display_);
+    int origin_x = 0, origin_y = 0;  // of the requested area on the source
+    if (hack_mode()) {
+        XErrorTrap trap(display_);
+        Pixmap saved = saved_screenshot(display_, hack_window());
+        if (!saved) saved = saved_screenshot(display_, DefaultRootWindow(display_));
+        if (saved) root_position(display_, hack_window(), origin_x, origin_y);
+        if (trap.failed() || !saved) return shot;
+        source = saved;
+    }
+
+    Window root = None;
+    int sx = 0, sy = 0;
+    unsigned int sw = 0, sh = 0, border = 0, depth = 0;
+    XErrorTrap trap(display_);
+    if (!XGetGeometry(display_, source, &root, &sx, &sy, &sw, &sh, &border, &depth) || trap.failed()) return shot;
+
+    // The part of the request that the source has.
+    const long left = std::max<long>(origin_x + x, 0), top = std::max<long>(origin_y + y, 0);
+    const long right = std::min<long>(static_cast<long>(origin_x) + x + width, sw);
+    const long bottom = std::min<long>(static_cast<long>(origin_y) + y + height, sh);
+    if (left >= right || top >= bottom) return shot;
+
+    XImage* image = XGetImage(display_, source, static_cast<int>(left), static_cast<int>(top),
+                              static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top), AllPlanes,
+                              ZPixmap);
+    if (trap.failed() || !image) {
+        if (image) XDestroyImage(image);
+        return shot;
+    }
+    const Visual* visual = DefaultVisual(display_, DefaultScreen(display_));
+    copy_pixels(image, PixelFormat::from_masks(visual->red_mask, visual->green_mask, visual->blue_mask), shot,
+                static_cast<int>(left - origin_x - x), static_cast<int>(top - origin_y - y));
+    XDestroyImage(image);
+    return shot;
+}
+
+bool X11Platform::client_size(NativeHandle window, int& width, int& height)
+{
+    width = height = 0;
+    if (window <= 0 || window > 0xFFFFFFFF) return false;
+    XWindowAttributes attributes{};
+    XErrorTrap trap(display_);
+    const bool known = XGetWindowAttributes(display_, static_cast<Window>(window), &attributes) != 0;
+    if (trap.failed() || !known) return false;
+    width = attributes.width;
+    height = attributes.height;
+    return true;
+}
+
+std::unique_ptr<NativeWindow> X11Platform::create_window(Form& form)
+{
+#ifdef FROSTWISP_GTK_DIALOGS
+    if (dynamic_cast<DialogForm*>(&form)) {
+        if (!dialogs_ready_) dialogs_ready_ = gtk_backend_init();
+        if (dialogs_ready_) return create_gtk_window(form);
+    }
+#endif
+    if (hack_mode()) return std::make_unique<X11Window>(*this, form, hack_window());
+    return std::make_unique<X11Window>(*this, form);
+}
+
+std::unique_ptr<TextRenderer> X11Platform::create_text_renderer(const FontSpec& spec)
+{
+    return make_freetype_renderer(spec, dpi_);
+}
+
+uint64_t X11Platform::add(X11Window* window)
+{
+    const uint64_t serial = next_serial_++;
+    windows_.emplace_back(serial, window);
+    return serial;
+}
+
+void X11Platform::remove(X11Window* window)
+{
+    unwatch(window);
+    std::erase_if(windows_, [&](const auto& entry) { return entry.second == window; });
+}
+
+bool X11Platform::alive(uint64_t serial) const
+{
+    return std::any_of(windows_.begin(), windows_.end(), [&](const auto& entry) { return entry.first == serial; });
+}
+
+void X11Platform::watch(Window window, X11Window* handler) { watched_[window] = handler; }
+
+void X11Platform::unwatch(X11Window* handler)
+{
+    std::erase_if(watched_, [&](const auto& entry) { return entry.second == handler; });
+}
+
+void X11Platform::pump_dialogs()
+{
+#ifdef FROSTWISP_GTK_DIALOGS
+    if (dialogs_ready_) gtk_backend_pump();
+#endif
+}
+
+void X11Platform::dispatch(XEvent& event)
+{
+    const auto found = watched_.find(event.xany.window);
+    if (found != watched_.end()) found->second->handle_event(event);
+}
+
+bool X11Platform::run_once()
+{
+    Forms::release_unloaded();
+    pump_dialogs();
+    while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        dispatch(event);
+    }
+
+    // Timers and grab retries, each window checked again before it is used,
+    // since every handler may unload forms.
+    SteadyTime t = std::chrono::steady_clock::now();
+    std::vector<uint64_t> serials;
+    for (const auto& entry : windows_) serials.push_back(entry.first);
+    for (const uint64_t serial : serials) {
+        auto found = std::find_if(windows_.begin(), windows_.end(), [&](const auto& e) { return e.first == serial; });
+        if (found == windows_.end()) continue;
+        X11Window* window = found->second;
+        window->retry_grabs(t);
+        if (window->timer_running() && window->timer_due() <= t) {
+            window->fire_timer(t);
+            t = std::chrono::steady_clock::now();
+        }
+    }
+    if (XEventsQueued(display_, QueuedAlready) > 0) return true;
+
+    // Sleep until the next tick, an event, or a signal.
+    SteadyTime wake = t + std::chrono::seconds(1);
+    for (const auto& [serial, window] : windows_) {
+        if (window->timer_running()) wake = std::min(wake, window->timer_due());
+        if (window->grab_pending()) wake = std::min(wake, t + std::chrono::milliseconds(50));
+    }
+    if (dialogs_ready_) wake = std::min(wake, t + kDialogPollInterval);
+    XFlush(display_);
+    const auto wait = std::max(wake - t, SteadyTime::duration::zero());
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+    const timespec timeout{static_cast<time_t>(seconds.count()),
+                           static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count())};
+    pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {signal_pipe[0], POLLIN, 0}};
+    const nfds_t count = signal_pipe[0] >= 0 ? 2 : 1;
+    if (ppoll(fds, count, &timeout, nullptr) > 0 && count == 2 && (fds[1].revents & POLLIN)) {
+        char drained[16];
+        while (read(signal_pipe[0], drained, sizeof drained) > 0) {
+        }
+        signalled_ = true;
+        return false;
+    }
+    return true;
+}
+
+void X11Platform::run()
+{
+    while (!signalled_ && Forms::count() > 0)
+        if (!run_once()) return;
+    Forms::release_unloaded();
+}
+
+void X11Platform::run_until_unloaded(Form& form)
+{
+    while (!signalled_ && form.loaded())
+        if (!run_once()) return;
+}
+
+}  // namespace fw

@@ -1,0 +1,97 @@
+// The X11 backend: the program's windows on an X display, their timers and
+// input in one event loop, and a screen saver's system calls in X terms.
+//
+// Three ways to run: the full-screen saver and the preview own their windows;
+// as an XScreenSaver hack the scene is drawn straight into the daemon's (or
+// the root) window, which the daemon owns together with input and locking.
+#pragma once
+
+#include "toolkit/linux/command_line.h"
+#include "toolkit/linux/linux_platform.h"
+#include "toolkit/linux/override_store.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace fw {
+
+class X11Window;
+
+class X11Platform : public LinuxPlatform {
+public:
+    // Takes over display and closes it when destroyed.
+    X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides,
+                std::optional<HackTarget> hack);
+    ~X11Platform() override;
+
+    // The X screen saver (and display power saving) is suspended while the
+    // saver runs; the server undoes it when the connection closes.
+    void set_screensaver_active(bool active) override;
+    // X has no such flag.
+    void set_screensaver_running(bool) override {}
+    // Hides the pointer over the program's windows.
+    void show_cursor(bool show) override;
+    void beep() override;
+    SettingsStore& settings() override { return settings_; }
+    int screen_width_px() const override;
+    int screen_height_px() const override;
+    int twips_per_pixel_x() const override { return twips_per_pixel_; }
+    int twips_per_pixel_y() const override { return twips_per_pixel_; }
+    // The root window's pixels; as a hack, the daemon's screenshot of the
+    // desktop where it left one, else black.
+    Image capture_screen(int x, int y, int width, int height) override;
+    bool client_size(NativeHandle window, int& width, int& height) override;
+    std::unique_ptr<NativeWindow> create_window(Form& form) override;
+    std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& spec) override;
+
+    // Delivers window events and timer ticks while any form is loaded.
+    // Returns early when SIGTERM or SIGINT asks the program to end.
+    void run();
+    // The same until form is unloaded (a modal window).
+    void run_until_unloaded(Form& form);
+
+    Display* display() const { return display_; }
+    bool hack_mode() const { return hack_.has_value(); }
+    // The window a hack draws into.
+    Window hack_window() const;
+    bool pointer_hidden() const { return pointer_hidden_; }
+    Cursor blank_cursor();
+    Atom wm_delete_window() const { return wm_delete_window_; }
+    Atom wm_protocols() const { return wm_protocols_; }
+
+    // Windows tell the loop about themselves and about the X windows whose
+    // events they handle.
+    uint64_t add(X11Window* window);
+    void remove(X11Window* window);
+    bool alive(uint64_t serial) const;
+    void watch(Window window, X11Window* handler);
+    void unwatch(X11Window* handler);
+
+private:
+    // One round of the loop; false when a signal asked the program to end.
+    bool run_once();
+    void dispatch(XEvent& event);
+    void pump_dialogs();
+
+    Display* display_;
+    std::optional<HackTarget> hack_;
+    OverrideStore settings_;
+    double dpi_;
+    int twips_per_pixel_;
+    bool pointer_hidden_ = false;
+    bool saver_suspended_ = false;
+    bool dialogs_ready_ = false;
+    Cursor blank_cursor_ = 0;
+    Atom wm_delete_window_;
+    Atom wm_protocols_;
+    uint64_t next_serial_ = 1;
+    std::vector<std::pair<uint64_t, X11Window*>> windows_;
+    std::map<Window, X11Window*> watched_;
+    bool signalled_ = false;
+};
+
+}  // namespace fw

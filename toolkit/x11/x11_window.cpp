@@ -1,0 +1,406 @@
+#include "toolkit/x11/x11_window.h"
+
+#include "toolkit/x11/x11_platform.h"
+#include "toolkit/x11/x_error_trap.h"
+#include "toolkit/x11/x_image_store.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+
+namespace fw {
+
+namespace {
+
+constexpr long kOwnWindowEvents = ExposureMask | StructureNotifyMask | KeyPressMask | ButtonPressMask |
+                                  ButtonReleaseMask | PointerMotionMask | VisibilityChangeMask;
+constexpr unsigned int kPointerGrabEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+// Screen lockers keep trying while another client (a menu, a drag) holds a grab.
+constexpr auto kGrabPatience = std::chrono::seconds(5);
+constexpr auto kGrabRetry = std::chrono::milliseconds(50);
+
+SteadyTime now() { return std::chrono::steady_clock::now(); }
+
+int pointer_buttons(unsigned int state)
+{
+    return ((state & Button1Mask) ? 1 : 0) | ((state & Button3Mask) ? 2 : 0) | ((state & Button2Mask) ? 4 : 0);
+}
+
+// Asks a window manager for a window without frame; borderless windows of
+// the program are never decorated.
+void drop_decorations(Display* display, Window window)
+{
+    struct {
+        unsigned long flags, functions, decorations;
+        long input_mode;
+        unsigned long status;
+    } hints{2, 0, 0, 0, 0};  // decorations given, and none
+    const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    XChangeProperty(display, window, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&hints), 5);
+}
+
+}  // namespace
+
+X11Window::X11Window(X11Platform& owner, Form& form)
+    : owner_(owner), form_(form), display_(owner.display()), serial_(owner.add(this))
+{
+    const FormDesign& design = form.design();
+    width_ = std::max(design.client_width_px, 1);
+    height_ = std::max(design.client_height_px, 1);
+    const int screen = DefaultScreen(display_);
+
+    XSetWindowAttributes a{};
+    // No background: nothing is painted over the picture the window shows
+    // until the form's surface arrives.
+    a.background_pixmap = None;
+    a.border_pixel = BlackPixel(display_, screen);
+    a.event_mask = kOwnWindowEvents;
+    window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, static_cast<unsigned>(width_),
+                            static_cast<unsigned>(height_), 0, CopyFromParent, InputOutput, CopyFromParent,
+                            CWBackPixmap | CWBorderPixel | CWEventMask, &a);
+
+    XStoreName(display_, window_, design.caption.c_str());
+    XClassHint class_hint{const_cast<char*>("frostwisp"), const_cast<char*>("Frostwisp")};
+    XSetClassHint(display_, window_, &class_hint);
+    Atom protocols[] = {owner.wm_delete_window()};
+    XSetWMProtocols(display_, window_, protocols, 1);
+    if (design.border == BorderStyle::none) drop_decorations(display_, window_);
+    owner.watch(window_, this);
+
+    init_drawing(DefaultVisual(display_, screen), DefaultDepth(display_, screen));
+}
+
+X11Window::X11Window(X11Platform& owner, Form& form, Window foreign)
+    : owner_(owner), form_(form), display_(owner.display()), serial_(owner.add(this)), window_(foreign), foreign_(true)
+{
+    XWindowAttributes attributes{};
+    XErrorTrap trap(display_);
+    const bool known = XGetWindowAttributes(display_, foreign, &attributes) != 0;
+    if (trap.failed() || !known) {
+        gone_ = true;
+        return;
+    }
+    width_ = attributes.width;
+    height_ = attributes.height;
+    // Only what drawing needs: input belongs to the daemon.
+    XSelectInput(display_, foreign, ExposureMask | StructureNotifyMask);
+    owner.watch(foreign, this);
+    init_drawing(attributes.visual, attributes.depth);
+}
+
+X11Window::~X11Window()
+{
+    if (!destroyed_) destroy();
+    owner_.remove(this);
+}
+
+void X11Window::init_drawing(Visual* visual, int depth)
+{
+    gc_ = XCreateGC(display_, window_, 0, nullptr);
+    auto store = std::make_unique<XImageStore>(display_, visual, depth);
+    store_ = store.get();
+    form_.surface().use_store(std::move(store));
+}
+
+void X11Window::show(ShowMode mode)
+{
+    Form& form = form_;
+    X11Platform& owner = owner_;
+    const uint64_t serial = serial_;
+    visible_ = true;
+    if (foreign_) {
+        form.client_resized(width_, height_);
+        if (owner.alive(serial) && !gone_) present(0, 0, width_, height_);
+    } else {
+        int left = 0, top = 0;
+        if (state_ == WindowState::maximized) {
+            width_ = owner.screen_width_px();
+            height_ = owner.screen_height_px();
+        }
+        fullscreen_ = state_ == WindowState::maximized && form.design().border == BorderStyle::none && !parent_;
+        if (fullscreen_) {
+            XSetWindowAttributes a{};
+            a.override_redirect = True;
+            XChangeWindowAttributes(display_, window_, CWOverrideRedirect, &a);
+        } else if (state_ != WindowState::maximized) {
+            // Centred, as a window without a remembered place opens.
+            left = std::max((owner.screen_width_px() - width_) / 2, 0);
+            top = std::max((owner.screen_height_px() - height_) / 2, 0);
+        }
+        XMoveResizeWindow(display_, window_, left, top, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+        form.client_resized(width_, height_);
+        if (!owner.alive(serial)) return;
+        map_now();
+    }
+    if (mode == ShowMode::modal && owner.alive(serial)) owner.run_until_unloaded(form);
+}
+
+void X11Window::map_now()
+{
+    if (mapped_ || gone_) return;
+    apply_cursor();
+    XMapRaised(display_, window_);
+    mapped_ = true;
+    XSync(display_, False);
+    if (fullscreen_ && !owner_.hack_mode()) {
+        grab_deadline_ = now() + kGrabPatience;
+        try_grabs();
+    }
+    if (activate_ && fullscreen_) XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+    XFlush(display_);
+}
+
+void X11Window::try_grabs()
+{
+    // Keyboard and pointer input reach the scene with or without a window
+    // manager, and nothing else sees them while the saver runs.
+    if (!keyboard_grabbed_)
+        keyboard_grabbed_ =
+            XGrabKeyboard(display_, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+    if (!pointer_grabbed_)
+        pointer_grabbed_ = XGrabPointer(display_, window_, False, kPointerGrabEvents, GrabModeAsync, GrabModeAsync, None,
+                                        owner_.pointer_hidden() ? owner_.blank_cursor() : None,
+                                        CurrentTime) == GrabSuccess;
+    const SteadyTime t = now();
+    grab_pending_ = (!keyboard_grabbed_ || !pointer_grabbed_) && t < grab_deadline_;
+    next_grab_try_ = t + kGrabRetry;
+}
+
+void X11Window::retry_grabs(SteadyTime t)
+{
+    if (!grab_pending_ || t < next_grab_try_) return;
+    try_grabs();
+    XFlush(display_);
+}
+
+void X11Window::apply_cursor()
+{
+    if (foreign_ || gone_ || destroyed_) return;
+    const bool hidden = owner_.pointer_hidden();
+    if (hidden) XDefineCursor(display_, window_, owner_.blank_cursor());
+    else XUndefineCursor(display_, window_);
+    if (pointer_grabbed_)
+        XChangeActivePointerGrab(display_, kPointerGrabEvents, hidden ? owner_.blank_cursor() : None, CurrentTime);
+}
+
+void X11Window::set_window_state(WindowState state)
+{
+    state_ = state;
+    if (visible_ && !foreign_ && state == WindowState::maximized) {
+        XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(owner_.screen_width_px()),
+                          static_cast<unsigned>(owner_.screen_height_px()));
+        resize_to(owner_.screen_width_px(), owner_.screen_height_px());
+    }
+}
+
+bool X11Window::set_topmost(bool topmost, bool activate)
+{
+    // A hack lives inside the daemon's window, which decides what is on top.
+    if (foreign_) return true;
+    topmost_ = topmost;
+    activate_ = activate;
+    if (mapped_ && !gone_) {
+        if (topmost) XRaiseWindow(display_, window_);
+        if (activate) XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
+        XFlush(display_);
+    }
+    return true;
+}
+
+void X11Window::refresh() { present(0, 0, form_.surface().width(), form_.surface().height()); }
+
+void X11Window::present(int x, int y, int width, int height)
+{
+    if (gone_ || destroyed_ || (!mapped_ && !foreign_) || !store_) return;
+    store_->put(window_, gc_, x, y, width, height);
+}
+
+void X11Window::resize_to(int width, int height)
+{
+    width_ = width;
+    height_ = height;
+    form_.client_resized(width, height);
+}
+
+void X11Window::embed(NativeHandle parent, int width, int height)
+{
+    if (foreign_ || gone_) return;
+    const auto parent_window = static_cast<Window>(parent);
+    bool adopted = false;
+    if (parent > 0 && parent <= 0xFFFFFFFF) {
+        XErrorTrap trap(display_);
+        XSelectInput(display_, parent_window, StructureNotifyMask);
+        XReparentWindow(display_, window_, parent_window, 0, 0);
+        adopted = !trap.failed();
+    }
+    if (!adopted) {
+        // No parent will ever take the preview away, so it goes at once, never shown.
+        XDestroyWindow(display_, window_);
+        XFlush(display_);
+        return;
+    }
+    parent_ = parent_window;
+    owner_.watch(parent_, this);
+    width_ = std::max(width, 1);
+    height_ = std::max(height, 1);
+    XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+    visible_ = true;
+    mapped_ = true;
+    XMapWindow(display_, window_);
+    XFlush(display_);
+    form_.client_resized(width, height);
+}
+
+void X11Window::move(int left, int top, int width, int height)
+{
+    if (foreign_ || gone_) return;
+    width_ = std::max(width, 1);
+    height_ = std::max(height, 1);
+    XMoveResizeWindow(display_, window_, left, top, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+    XFlush(display_);
+    if (visible_) form_.client_resized(width, height);
+}
+
+void X11Window::set_timer(int interval_ms, bool enabled)
+{
+    if (enabled && !timer_enabled_) timer_due_ = now() + std::chrono::milliseconds(interval_ms);
+    timer_interval_ = interval_ms;
+    timer_enabled_ = enabled;
+}
+
+void X11Window::fire_timer(SteadyTime t)
+{
+    const SteadyTime due = timer_due_;
+    Form& form = form_;
+    X11Platform& owner = owner_;
+    const uint64_t serial = serial_;
+    form.Timer_Timer();
+    if (!owner.alive(serial)) return;
+    // A handler that stopped and restarted the timer has set its own due time.
+    if (timer_enabled_ && timer_due_ == due)
+        timer_due_ = next_tick_due(due, std::chrono::milliseconds(timer_interval_), std::max(t, now()));
+}
+
+void X11Window::destroy()
+{
+    if (destroyed_) return;
+    destroyed_ = true;
+    timer_enabled_ = false;
+    grab_pending_ = false;
+    if (keyboard_grabbed_) XUngrabKeyboard(display_, CurrentTime);
+    if (pointer_grabbed_) XUngrabPointer(display_, CurrentTime);
+    keyboard_grabbed_ = pointer_grabbed_ = false;
+    owner_.unwatch(this);
+    if (!gone_) {
+        if (foreign_) XSelectInput(display_, window_, NoEventMask);
+        else XDestroyWindow(display_, window_);
+    }
+    if (parent_) XSelectInput(display_, parent_, NoEventMask);
+    if (gc_) XFreeGC(display_, gc_);
+    gc_ = nullptr;
+    XFlush(display_);
+}
+
+void X11Window::handle_event(const XEvent& event)
+{
+    Form& form = form_;
+    const Window about = event.xany.window;
+    switch (event.type) {
+    case Expose: {
+        const XExposeEvent& e = event.xexpose;
+        if (damage_right_ <= damage_left_) {
+            damage_left_ = e.x;
+            damage_top_ = e.y;
+            damage_right_ = e.x + e.width;
+            damage_bottom_ = e.y + e.height;
+        } else {
+            damage_left_ = std::min(damage_left_, e.x);
+            damage_top_ = std::min(damage_top_, e.y);
+            damage_right_ = std::max(damage_right_, e.x + e.width);
+            damage_bottom_ = std::max(damage_bottom_, e.y + e.height);
+        }
+        if (e.count == 0) {
+            present(damage_left_, damage_top_, damage_right_ - damage_left_, damage_bottom_ - damage_top_);
+            damage_left_ = damage_right_ = 0;
+        }
+        return;
+    }
+    case VisibilityNotify:
+        if (topmost_ && mapped_ && event.xvisibility.state != VisibilityUnobscured) XRaiseWindow(display_, window_);
+        return;
+    case ConfigureNotify: {
+        const XConfigureEvent& e = event.xconfigure;
+        if (about == parent_ && !foreign_) {
+            if (e.width == width_ && e.height == height_) return;
+            width_ = e.width;
+            height_ = e.height;
+            XResizeWindow(display_, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+            form.client_resized(e.width, e.height);
+        } else if (about == window_ && !parent_ && visible_) {
+            // The hack's window, or one of ours sized by someone else.
+            width_ = e.width;
+            height_ = e.height;
+            form.client_resized(e.width, e.height);
+        }
+        return;
+    }
+    case DestroyNotify:
+        if (event.xdestroywindow.window != window_ && event.xdestroywindow.window != parent_) return;
+        // Our window goes with its parent.
+        gone_ = true;
+        form.destroyed_by_system();
+        return;
+    case ClientMessage:
+        if (event.xclient.message_type == owner_.wm_protocols() &&
+            static_cast<Atom>(event.xclient.data.l[0]) == owner_.wm_delete_window())
+            form.destroyed_by_system();
+        return;
+    case KeyPress:
+    case ButtonPress:
+    case ButtonRelease:
+    case MotionNotify:
+        if (!foreign_ && about == window_) handle_input(event);
+        return;
+    default:
+        return;
+    }
+}
+
+void X11Window::handle_input(const XEvent& event)
+{
+    // The handlers may unload the form and with it this window: after the
+    // first call only the form itself is used.
+    Form& form = form_;
+    switch (event.type) {
+    case KeyPress: {
+        XKeyEvent key = event.xkey;
+        char text[8] = {};
+        KeySym keysym = NoSymbol;
+        const int length = XLookupString(&key, text, sizeof text, &keysym, nullptr);
+        form.Form_KeyDown(key_code_for(keysym), shift_state_for(key.state));
+        if (length == 1 && form.loaded()) form.Form_KeyPress(static_cast<unsigned char>(text[0]));
+        return;
+    }
+    case ButtonPress: {
+        const XButtonEvent& b = event.xbutton;
+        if (clicks_.press(b.button, b.time, b.x, b.y) == ClickEvent::dbl_click) form.Form_DblClick();
+        else form.Form_MouseDown(button_for(b.button), shift_state_for(b.state), static_cast<float>(b.x),
+                                 static_cast<float>(b.y));
+        return;
+    }
+    case ButtonRelease:
+        if (clicks_.release(event.xbutton.button) == ClickEvent::click) form.Form_Click();
+        return;
+    case MotionNotify: {
+        const XMotionEvent& m = event.xmotion;
+        form.Form_MouseMove(pointer_buttons(m.state), shift_state_for(m.state), static_cast<float>(m.x),
+                            static_cast<float>(m.y));
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+}  // namespace fw

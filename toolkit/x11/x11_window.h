@@ -1,0 +1,100 @@
+// One window of the program on the X display. Its form's surface lives in an
+// X image (shared memory where possible), so refreshing it is one transfer.
+//
+// A window the program owns is created unmapped; showing it first reports its
+// size to the form, so that the form draws (and the scene takes its desktop
+// snapshot) before the window covers anything. Maximised and borderless it is
+// the full-screen scene: override-redirect over the whole screen, raised
+// again when covered, with keyboard and pointer grabbed. A hack's window is
+// the daemon's: drawn into, followed in size, and never touched otherwise.
+#pragma once
+
+#include "toolkit/form.h"
+#include "toolkit/x11/input_mapping.h"
+#include "toolkit/x11/timer_schedule.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+
+namespace fw {
+
+class X11Platform;
+class XImageStore;
+
+class X11Window : public NativeWindow {
+public:
+    // A window of the program's own.
+    X11Window(X11Platform& owner, Form& form);
+    // The hack's window, drawn into as it is.
+    X11Window(X11Platform& owner, Form& form, Window foreign);
+    ~X11Window() override;
+
+    NativeHandle handle() const override { return static_cast<NativeHandle>(window_); }
+    void show(ShowMode mode) override;
+    void set_window_state(WindowState state) override;
+    bool set_topmost(bool topmost, bool activate) override;
+    void refresh() override;
+    void embed(NativeHandle parent, int width, int height) override;
+    void move(int left, int top, int width, int height) override;
+    void set_timer(int interval_ms, bool enabled) override;
+    void destroy() override;
+
+    // For the event loop. Each of these may end with the form's handler
+    // unloading the form, which destroys this object: callers check
+    // X11Platform::alive(serial()) before touching it again.
+    void handle_event(const XEvent& event);
+    void fire_timer(SteadyTime now);
+    void retry_grabs(SteadyTime now);
+
+    uint64_t serial() const { return serial_; }
+    bool timer_running() const { return timer_enabled_ && timer_interval_ > 0; }
+    SteadyTime timer_due() const { return timer_due_; }
+    bool grab_pending() const { return grab_pending_; }
+    // The pointer is shown or hidden as the platform says.
+    void apply_cursor();
+
+private:
+    void init_drawing(Visual* visual, int depth);
+    void map_now();
+    void try_grabs();
+    void present(int x, int y, int width, int height);
+    void resize_to(int width, int height);
+    void handle_input(const XEvent& event);
+
+    X11Platform& owner_;
+    Form& form_;
+    Display* display_;
+    uint64_t serial_;
+    Window window_ = 0;
+    bool foreign_ = false;   // the hack's window
+    bool gone_ = false;      // destroyed by someone else
+    bool destroyed_ = false;
+    Window parent_ = 0;      // embedded: the window we follow
+    GC gc_ = nullptr;
+    XImageStore* store_ = nullptr;  // owned by the form's surface
+
+    bool visible_ = false;
+    bool mapped_ = false;
+    bool fullscreen_ = false;
+    WindowState state_ = WindowState::normal;
+    bool topmost_ = false;
+    bool activate_ = false;
+    int width_ = 0, height_ = 0;  // of the window on the display
+
+    bool keyboard_grabbed_ = false;
+    bool pointer_grabbed_ = false;
+    bool grab_pending_ = false;
+    SteadyTime grab_deadline_{};
+    SteadyTime next_grab_try_{};
+
+    // The exposed area not yet repainted.
+    int damage_left_ = 0, damage_top_ = 0, damage_right_ = 0, damage_bottom_ = 0;
+
+    ClickTracker clicks_;
+    int timer_interval_ = 0;
+    bool timer_enabled_ = false;
+    SteadyTime timer_due_{};
+};
+
+}  // namespace fw

@@ -1,0 +1,140 @@
+#include "toolkit/x11/x_image_store.h"
+
+#include "toolkit/x11/x_error_trap.h"
+
+#include <X11/Xutil.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+
+namespace fw {
+
+XImageStore::XImageStore(Display* display, Visual* visual, int depth)
+    : display_(display),
+      visual_(visual),
+      depth_(depth),
+      format_(PixelFormat::from_masks(visual->red_mask, visual->green_mask, visual->blue_mask)),
+      opaque_bits_((depth >= 32 ? 0xFFFFFFFFul : (1ul << depth) - 1) &
+                   ~(visual->red_mask | visual->green_mask | visual->blue_mask)),
+      shm_usable_(XShmQueryExtension(display) == True)
+{
+}
+
+XImageStore::~XImageStore() { release(); }
+
+Color* XImageStore::allocate(int width, int height)
+{
+    release();
+    converted_.clear();
+    if (width <= 0 || height <= 0) return nullptr;
+    if (!(shm_usable_ && create_shared(width, height)) && !create_plain(width, height)) {
+        direct_ = false;
+        converted_.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        return converted_.data();
+    }
+    // The canvas writes 0x00RRGGBB words, rows width pixels apart; a 32-bit
+    // deep visual would read the zero byte as transparency.
+    constexpr int native_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    direct_ = format_.is_xrgb8888() && depth_ == 24 && image_->bits_per_pixel == 32 &&
+              image_->byte_order == native_order && image_->bytes_per_line == width * 4;
+    if (direct_) return reinterpret_cast<Color*>(image_->data);
+    converted_.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+    return converted_.data();
+}
+
+bool XImageStore::create_shared(int width, int height)
+{
+    image_ = XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr, &shm_,
+                             static_cast<unsigned>(width), static_cast<unsigned>(height));
+    if (!image_) return false;
+    const size_t bytes = static_cast<size_t>(image_->bytes_per_line) * static_cast<size_t>(height);
+    shm_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+    if (shm_.shmid >= 0) {
+        shm_.shmaddr = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
+        if (shm_.shmaddr != reinterpret_cast<char*>(-1)) {
+            image_->data = shm_.shmaddr;
+            shm_.readOnly = False;
+            XErrorTrap trap(display_);
+            XShmAttach(display_, &shm_);
+            const bool refused = trap.failed();
+            // Marked for removal now: the segment goes when both sides detach,
+            // however the process ends.
+            shmctl(shm_.shmid, IPC_RMID, nullptr);
+            if (!refused) {
+                shm_attached_ = true;
+                return true;
+            }
+            shmdt(shm_.shmaddr);
+        } else {
+            shmctl(shm_.shmid, IPC_RMID, nullptr);
+        }
+    }
+    // The server cannot reach our memory (a remote display): plain images from now on.
+    shm_usable_ = false;
+    image_->data = nullptr;
+    XDestroyImage(image_);
+    image_ = nullptr;
+    shm_ = {};
+    return false;
+}
+
+bool XImageStore::create_plain(int width, int height)
+{
+    image_ = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, nullptr,
+                          static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
+    if (!image_) return false;
+    image_->data = static_cast<char*>(std::calloc(static_cast<size_t>(image_->bytes_per_line), static_cast<size_t>(height)));
+    if (!image_->data) {
+        XDestroyImage(image_);
+        image_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void XImageStore::release()
+{
+    if (!image_) return;
+    if (shm_attached_) {
+        XShmDetach(display_, &shm_);
+        XSync(display_, False);
+        shmdt(shm_.shmaddr);
+        image_->data = nullptr;
+        shm_attached_ = false;
+        shm_ = {};
+    }
+    XDestroyImage(image_);  // frees a plain image's data
+    image_ = nullptr;
+    direct_ = false;
+}
+
+void XImageStore::put(Drawable drawable, GC gc, int x, int y, int width, int height)
+{
+    if (!image_) return;
+    const int left = std::max(x, 0), top = std::max(y, 0);
+    const int right = std::min(x + width, image_->width), bottom = std::min(y + height, image_->height);
+    if (left >= right || top >= bottom) return;
+
+    if (!direct_) {
+        const Color* pixels = converted_.data();
+        const auto stride = static_cast<size_t>(image_->width);
+        for (int row = top; row < bottom; ++row)
+            for (int col = left; col < right; ++col)
+                XPutPixel(image_, col, row, format_.to_pixel(pixels[static_cast<size_t>(row) * stride + static_cast<size_t>(col)]) | opaque_bits_);
+    }
+    const auto w = static_cast<unsigned>(right - left), h = static_cast<unsigned>(bottom - top);
+    if (shm_attached_) {
+        XShmPutImage(display_, drawable, gc, image_, left, top, left, top, w, h, False);
+        // The server reads the segment while it handles the request; the next
+        // frame may only be drawn into it after that.
+        XSync(display_, False);
+    } else {
+        XPutImage(display_, drawable, gc, image_, left, top, left, top, w, h);
+        XFlush(display_);
+    }
+}
+
+}  // namespace fw
