@@ -15,6 +15,13 @@ file(GLOB LINUX_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/linux/*.cp
 add_library(frostwisp_linux STATIC ${LINUX_SOURCES})
 target_link_libraries(frostwisp_linux PUBLIC frostwisp_headless)
 
+# The dialogs' widgets: GTK 3 over the portable control model.
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+file(GLOB GTK_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/gtk/*.cpp)
+add_library(frostwisp_gtk STATIC ${GTK_SOURCES})
+target_link_libraries(frostwisp_gtk PUBLIC frostwisp_core PkgConfig::GTK3)
+target_link_libraries(frostwisp_linux PUBLIC frostwisp_gtk)
+
 # The X11 backend, and the program: the backend is a library so that the
 # unit tests reach its parts.
 pkg_check_modules(XLIBS REQUIRED IMPORTED_TARGET x11 xext xscrnsaver)

@@ -30,6 +30,9 @@ DialogForm::DialogForm(std::string name, DialogDesign design)
 
 DialogForm::~DialogForm()
 {
+    // A window still open is closed while its controls exist, since the
+    // backend lets go of them as it closes.
+    if (loaded()) window().destroy();
     for (Control* control : controls_) control->set_observer(nullptr);
 }
 
