@@ -41,7 +41,7 @@ constexpr const char* base_css = R"css(
   background-color: #ececec; color: #000000;
 }
 .frostwisp-dialog scrollbar.horizontal button { min-width: 11px; min-height: 11px; }
-.frostwisp-dialog scrollbar.vertical button { min-width: 15px; min-height: 6px; }
+.frostwisp-dialog scrollbar.vertical button { min-width: 15px; min-height: 5px; }
 .frostwisp-dialog scrollbar button:disabled { color: #a0a0a0; }
 .frostwisp-dialog frame > label { padding: 0 2px; margin: 0; }
 .frostwisp-dialog frame.frostwisp-sunken > border { border: 2px inset #a0a0a0; border-radius: 0; }
@@ -120,13 +120,87 @@ GtkLabel* first_label(GtkWidget* widget)
     return found;
 }
 
+// A holder of exactly the size it is given: it asks for nothing of its own
+// and hands its whole allocation to its one child, which is clipped there. A
+// caption a little taller than its control so cannot push the dialog apart.
+struct FwHolder {
+    GtkBin parent;
+};
+struct FwHolderClass {
+    GtkBinClass parent_class;
+};
+
+G_DEFINE_TYPE(FwHolder, fw_holder, GTK_TYPE_BIN)
+
+void fw_holder_measure(GtkWidget* widget, GtkOrientation orientation, gint* minimum, gint* natural)
+{
+    // The child is measured, as GTK wants before it is allocated, and then
+    // disregarded: the holder's size request alone decides.
+    if (GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget))) {
+        gint child_min = 0, child_nat = 0;
+        if (orientation == GTK_ORIENTATION_HORIZONTAL)
+            gtk_widget_get_preferred_width(child, &child_min, &child_nat);
+        else
+            gtk_widget_get_preferred_height(child, &child_min, &child_nat);
+    }
+    *minimum = *natural = 0;
+}
+
+void fw_holder_preferred_width(GtkWidget* widget, gint* minimum, gint* natural)
+{
+    fw_holder_measure(widget, GTK_ORIENTATION_HORIZONTAL, minimum, natural);
+}
+
+void fw_holder_preferred_height(GtkWidget* widget, gint* minimum, gint* natural)
+{
+    fw_holder_measure(widget, GTK_ORIENTATION_VERTICAL, minimum, natural);
+}
+
+void fw_holder_height_for_width(GtkWidget* widget, gint, gint* minimum, gint* natural)
+{
+    fw_holder_measure(widget, GTK_ORIENTATION_VERTICAL, minimum, natural);
+}
+
+void fw_holder_width_for_height(GtkWidget* widget, gint, gint* minimum, gint* natural)
+{
+    fw_holder_measure(widget, GTK_ORIENTATION_HORIZONTAL, minimum, natural);
+}
+
+GtkSizeRequestMode fw_holder_request_mode(GtkWidget*) { return GTK_SIZE_REQUEST_CONSTANT_SIZE; }
+
+void fw_holder_size_allocate(GtkWidget* widget, GtkAllocation* allocation)
+{
+    gtk_widget_set_allocation(widget, allocation);
+    if (GtkWidget* child = gtk_bin_get_child(GTK_BIN(widget)); child && gtk_widget_get_visible(child)) {
+        GtkAllocation inner = *allocation;
+        gtk_widget_size_allocate(child, &inner);
+    }
+    gtk_widget_set_clip(widget, allocation);
+}
+
+void fw_holder_class_init(FwHolderClass* klass)
+{
+    GtkWidgetClass* widget_class = GTK_WIDGET_CLASS(klass);
+    widget_class->get_preferred_width = fw_holder_preferred_width;
+    widget_class->get_preferred_height = fw_holder_preferred_height;
+    widget_class->get_preferred_height_for_width = fw_holder_height_for_width;
+    widget_class->get_preferred_width_for_height = fw_holder_width_for_height;
+    widget_class->get_request_mode = fw_holder_request_mode;
+    widget_class->size_allocate = fw_holder_size_allocate;
+}
+
+void fw_holder_init(FwHolder* holder) { gtk_widget_set_has_window(GTK_WIDGET(holder), FALSE); }
+
+GtkWidget* fw_holder_new() { return GTK_WIDGET(g_object_new(fw_holder_get_type(), nullptr)); }
+
 class GtkDialogWindow;
 
 // One control's widget and what keeps it in step with the model.
 struct Bound {
     GtkDialogWindow* owner = nullptr;
     Control* control = nullptr;
-    GtkWidget* widget = nullptr;  // the widget placed in the window
+    GtkWidget* holder = nullptr;  // what is placed in the window, at the control's size
+    GtkWidget* widget = nullptr;  // the control's own widget, inside the holder
     GtkLabel* label = nullptr;    // the widget showing the caption, if any
     GtkAdjustment* adjustment = nullptr;
     GtkCssProvider* text_css = nullptr;  // colour and font, for the widget and its parts
@@ -246,14 +320,18 @@ Bound& GtkDialogWindow::add(Control& control)
     b.owner = this;
     b.control = &control;
     make_widget(b);
-    gtk_widget_set_name(b.widget, (control.name() + (control.index() >= 0 ? "-" + std::to_string(control.index()) : "")).c_str());
-    gtk_fixed_put(GTK_FIXED(fixed_), b.widget, 0, 0);
+    const std::string name = control.name() + (control.index() >= 0 ? "-" + std::to_string(control.index()) : "");
+    gtk_widget_set_name(b.widget, name.c_str());
+    b.holder = fw_holder_new();
+    gtk_widget_set_name(b.holder, name.c_str());
+    gtk_container_add(GTK_CONTAINER(b.holder), b.widget);
+    gtk_fixed_put(GTK_FIXED(fixed_), b.holder, 0, 0);
     place(b);
     syncing_ = true;
     sync_value(b);
     syncing_ = false;
     gtk_widget_set_sensitive(b.widget, control.Enabled());
-    if (!control.Visible()) gtk_widget_set_no_show_all(b.widget, TRUE);
+    if (!control.Visible()) gtk_widget_set_no_show_all(b.holder, TRUE);
     restyle(b);
     return b;
 }
@@ -374,8 +452,8 @@ GtkWidget* GtkDialogWindow::hidden_option(const Control* container)
 void GtkDialogWindow::place(Bound& b)
 {
     const TwipRect r = form_.client_rect(*b.control);
-    gtk_fixed_move(GTK_FIXED(fixed_), b.widget, twips_to_pixels_x(r.left), twips_to_pixels_y(r.top));
-    gtk_widget_set_size_request(b.widget, twips_to_pixels_x(r.width), twips_to_pixels_y(r.height));
+    gtk_fixed_move(GTK_FIXED(fixed_), b.holder, twips_to_pixels_x(r.left), twips_to_pixels_y(r.top));
+    gtk_widget_set_size_request(b.holder, twips_to_pixels_x(r.width), twips_to_pixels_y(r.height));
 }
 
 void GtkDialogWindow::sync(Bound& b, ControlProperty property)
@@ -392,8 +470,8 @@ void GtkDialogWindow::sync(Bound& b, ControlProperty property)
         break;
     case ControlProperty::enabled: gtk_widget_set_sensitive(b.widget, c.Enabled()); break;
     case ControlProperty::visible:
-        gtk_widget_set_no_show_all(b.widget, !c.Visible());
-        gtk_widget_set_visible(b.widget, c.Visible());
+        gtk_widget_set_no_show_all(b.holder, !c.Visible());
+        gtk_widget_set_visible(b.holder, c.Visible());
         break;
     case ControlProperty::fore_color:
     case ControlProperty::back_color:
