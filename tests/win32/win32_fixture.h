@@ -19,6 +19,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace fw::testing {
 
@@ -38,8 +39,10 @@ public:
     std::filesystem::path program_file() const override { return program_; }
     SettingsStore& settings() override { return store; }
     [[noreturn]] void end_program() override { throw ProgramEnd{0}; }
+    void open_url(const std::string& url) override { opened.push_back(url); }
 
     std::string command;
+    std::vector<std::string> opened;
     RegistryStore store;
 
 private:

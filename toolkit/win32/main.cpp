@@ -3,6 +3,7 @@
 #include "toolkit/form.h"
 #include "toolkit/runtime_error.h"
 #include "toolkit/win32/win32_platform.h"
+#include "toolkit/win32/win32_window.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -20,8 +21,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         fw::Saver::Main();
         MSG msg;
         while (fw::Forms::count() > 0 && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
+            if (!fw::Win32Window::navigate_dialog(msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
             fw::Forms::release_unloaded();
         }
         fw::Forms::release_unloaded();

@@ -1,7 +1,12 @@
 #include "toolkit/win32/win32_window.h"
 
+#include "toolkit/bitmap.h"
+#include "toolkit/dialog_form.h"
+#include "toolkit/resources.h"
 #include "toolkit/runtime_error.h"
+#include "toolkit/win32/dialog_controls.h"
 #include "toolkit/win32/dib_store.h"
+#include "toolkit/win32/gdi_picture.h"
 #include "toolkit/win32/wide_text.h"
 
 #include <windowsx.h>
@@ -106,25 +111,42 @@ Win32Window::Win32Window(Form& form) : form_(form)
     const int h = frame.bottom - frame.top;
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int x = work.left + (work.right - work.left - w) / 2;
-    const int y = work.top + (work.bottom - work.top - h) / 2;
+    int x = work.left + (work.right - work.left - w) / 2;
+    int y = work.top + (work.bottom - work.top - h) / 2;
+    auto* dialog = dynamic_cast<DialogForm*>(&form_);
+    if (dialog && dialog->dialog_design().start == StartPosition::manual) {
+        x = twips_to_pixels_x(dialog->Left());
+        y = twips_to_pixels_y(dialog->Top());
+    }
 
     hwnd_ = CreateWindowExW(ex, form_class, widen(d.caption).c_str(), style, x, y, w, h, owner, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
     if (!hwnd_) throw RuntimeError(err::out_of_memory);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32Window::procedure));
+    if (!d.icon.empty()) {
+        icon_ = icon_of(decode_bmp(embedded_resource(d.icon)));
+        if (icon_) {
+            SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+            SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+        }
+    }
+    if (dialog) dialog_ = std::make_unique<DialogControls>(*dialog, hwnd_, *store_);
 }
 
 Win32Window::~Win32Window()
 {
-    if (!hwnd_) return;
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-    if (timer_on_) KillTimer(hwnd_, form_timer);
-    if (!destroying_) {
-        destroying_ = true;
-        DestroyWindow(hwnd_);
+    if (dialog_) dialog_->release();
+    enable_others();
+    if (hwnd_) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        if (timer_on_) KillTimer(hwnd_, form_timer);
+        if (!destroying_) {
+            destroying_ = true;
+            DestroyWindow(hwnd_);
+        }
     }
+    if (icon_) DestroyIcon(icon_);
 }
 
 Win32Window* Win32Window::from(HWND hwnd)
@@ -140,11 +162,15 @@ void Win32Window::show(ShowMode mode)
     sized_ = true;
     report_client_size();
     if (alive.expired()) return;
+    if (dialog_) dialog_->paint();
+    const HWND previous = GetActiveWindow();
+    if (mode == ShowMode::modal) disable_others();
     ShowWindow(hwnd_, SW_SHOW);
     if (alive.expired()) return;
     UpdateWindow(hwnd_);
     if (alive.expired()) return;
-    if (mode == ShowMode::modal) run_modal();
+    if (dialog_) dialog_->focus_first();
+    if (mode == ShowMode::modal) run_modal(previous);
 }
 
 void Win32Window::set_window_state(WindowState state)
@@ -188,7 +214,14 @@ void Win32Window::embed(NativeHandle parent_handle, int width, int height)
     if (!IsWindow(parent)) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
 }
 
-void Win32Window::move(int left, int top, int width, int height) { MoveWindow(hwnd_, left, top, width, height, TRUE); }
+void Win32Window::move(int left, int top, int width, int height)
+{
+    // The size is the client area's; the frame comes on top of it.
+    RECT frame{0, 0, width, height};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)));
+    MoveWindow(hwnd_, left, top, frame.right - frame.left, frame.bottom - frame.top, TRUE);
+}
 
 void Win32Window::set_timer(int interval_ms, bool enabled)
 {
@@ -203,6 +236,8 @@ void Win32Window::set_timer(int interval_ms, bool enabled)
 
 void Win32Window::destroy()
 {
+    if (dialog_) dialog_->release();
+    enable_others();
     if (!hwnd_ || destroying_) return;
     destroying_ = true;
     if (timer_on_) KillTimer(hwnd_, form_timer);
@@ -232,17 +267,26 @@ void Win32Window::present(HDC dc, const RECT& area) const
            SRCCOPY);
 }
 
-void Win32Window::run_modal()
+void Win32Window::disable_others()
+{
+    // Every other window of the program waits until this one has gone.
+    EnumThreadWindows(GetCurrentThreadId(), &collect_enabled_window, reinterpret_cast<LPARAM>(&disabled_while_modal_));
+    std::erase(disabled_while_modal_, hwnd_);
+    for (HWND w : disabled_while_modal_) EnableWindow(w, FALSE);
+}
+
+void Win32Window::enable_others()
+{
+    // Before this window goes, so that the system hands the activation back
+    // to one of them rather than to another program.
+    for (HWND w : disabled_while_modal_)
+        if (IsWindow(w)) EnableWindow(w, TRUE);
+    disabled_while_modal_.clear();
+}
+
+void Win32Window::run_modal(HWND previous)
 {
     const std::weak_ptr<int> alive = alive_;
-    const HWND self = hwnd_;
-    const HWND previous = GetActiveWindow();
-    // Every other window of the program waits until this one has gone.
-    std::vector<HWND> disabled;
-    EnumThreadWindows(GetCurrentThreadId(), &collect_enabled_window, reinterpret_cast<LPARAM>(&disabled));
-    std::erase(disabled, self);
-    for (HWND w : disabled) EnableWindow(w, FALSE);
-
     MSG msg;
     bool quit = false;
     while (!alive.expired()) {
@@ -251,31 +295,33 @@ void Win32Window::run_modal()
             quit = got == 0;
             break;
         }
+        if (navigate_dialog(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    for (HWND w : disabled)
-        if (IsWindow(w)) EnableWindow(w, TRUE);
+    if (!alive.expired()) enable_others();
     if (previous && IsWindow(previous)) SetActiveWindow(previous);
     if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
 }
 
 void Win32Window::signal_first_frame()
 {
-    // FROSTWISP_READY_FILE names a file that is written once, when the first
-    // window of the process has shown a frame; tests wait for it instead of
-    // guessing how long start-up takes.
-    static bool signalled = false;
+    // FROSTWISP_READY_FILE names a file that gets one line, "<form> <width>
+    // <height>", for each window when it has first been painted or refreshed
+    // while visible; tests wait for it instead of guessing how long start-up takes.
+    if (signalled_) return;
     const wchar_t* path = _wgetenv(L"FROSTWISP_READY_FILE");
-    if (signalled || !path || !*path) return;
-    signalled = true;
-    const std::wstring target = path;
-    const std::wstring part = target + L".part";
-    {
-        std::ofstream out(part.c_str(), std::ios::binary);
-        out << form_.name() << ' ' << store_->width() << ' ' << store_->height() << '\n';
-    }
-    MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!path || !*path) return;
+    signalled_ = true;
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out << form_.name() << ' ' << store_->width() << ' ' << store_->height() << '\n';
+}
+
+bool Win32Window::navigate_dialog(MSG& msg)
+{
+    const HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+    const Win32Window* window = from(top);
+    return window && window->dialog_ && IsDialogMessageW(top, &msg);
 }
 
 LRESULT CALLBACK Win32Window::procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept
@@ -298,6 +344,10 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
     const HWND hwnd = hwnd_;
     const float x = static_cast<float>(GET_X_LPARAM(lparam));
     const float y = static_cast<float>(GET_Y_LPARAM(lparam));
+    if (dialog_) {
+        LRESULT result = 0;
+        if (dialog_->handle(message, wparam, lparam, result)) return result;
+    }
     switch (message) {
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
@@ -305,6 +355,7 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
         HDC dc = BeginPaint(hwnd, &ps);
         present(dc, ps.rcPaint);
         EndPaint(hwnd, &ps);
+        if (IsWindowVisible(hwnd)) signal_first_frame();
         return 0;
     }
     case WM_SIZE:
@@ -332,7 +383,10 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_LBUTTONUP: form_.Form_Click(); return 0;
     case WM_LBUTTONDBLCLK: form_.Form_DblClick(); return 0;
     case WM_MOUSEMOVE: form_.Form_MouseMove(buttons_of(wparam), shift_state(), x, y); return 0;
-    case WM_CLOSE: form_.destroyed_by_system(); return 0;
+    case WM_CLOSE:
+        // A dialog without a border has no close box: only its own button closes it.
+        if (!(dialog_ && form_.design().border == BorderStyle::none)) form_.destroyed_by_system();
+        return 0;
     case WM_DESTROY:
         if (!destroying_) {
             destroying_ = true;

@@ -12,9 +12,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 namespace fw {
 
+class DialogControls;
 class DibStore;
 
 class Win32Window final : public NativeWindow {
@@ -43,6 +45,11 @@ public:
 
     // The window of a form of this program behind hwnd, or nullptr.
     static Win32Window* from(HWND hwnd);
+    // Keyboard navigation of dialog windows (Tab, arrows, mnemonics): true
+    // when msg was used up and must not be dispatched.
+    static bool navigate_dialog(MSG& msg);
+    // The controls of a dialog form; nullptr for other forms.
+    DialogControls* dialog() const { return dialog_.get(); }
 
 private:
     static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
@@ -50,15 +57,21 @@ private:
     void fit_to_virtual_screen();
     void report_client_size();
     void present(HDC dc, const RECT& area) const;
-    void run_modal();
+    void disable_others();
+    void enable_others();
+    void run_modal(HWND previous);
     void signal_first_frame();
 
     Form& form_;
     HWND hwnd_ = nullptr;
     DibStore* store_ = nullptr;  // owned by the form's surface
+    std::unique_ptr<DialogControls> dialog_;
+    HICON icon_ = nullptr;
     WindowState state_ = WindowState::normal;
     bool sized_ = false;         // size changes reach the form from now on
     bool destroying_ = false;
+    bool signalled_ = false;
+    std::vector<HWND> disabled_while_modal_;
     int timer_interval_ = 0;
     bool timer_on_ = false;
     // Expires with this object; a caller holding a copy learns whether a

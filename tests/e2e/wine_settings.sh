@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# frostwisp.scr /C under Wine: OK without changes stores the eight settings as
+# REG_SZ values with their default texts, also after the info dialog has been
+# open; changes made with the mouse reach the store through the keyboard's
+# Alt+O; the close box stores nothing.
+set -uo pipefail
+source "$(dirname "$0")/lib/wine.sh"
+
+fail() { echo "wine_settings: $*"; exit 1; }
+[[ -f $SCR ]] || fail "no $SCR (build the windows preset first)"
+tmp=$(mktemp -d)
+trap 'end_wine_session; rm -rf "$tmp"' EXIT
+wine_session 800x600 || fail "no Wine session"
+
+settings='HKCU\Software\Frostwisp\Settings'
+forget() { wine reg delete 'HKCU\Software\Frostwisp' /f >/dev/null 2>&1; }
+
+# Opens the dialog with the given switch and finds its window; sets $pid and
+# $cx, $cy, the screen position of the client area's top-left corner.
+open_dialog() {
+  rm -f "$tmp/ready"
+  FROSTWISP_READY_FILE=$(winpath "$tmp/ready") wine "$SCR" "$@" &
+  pid=$!
+  wait_for_file "$tmp/ready" 20 || fail "'$*': no dialog within 20 s"
+  read -r form width height < "$tmp/ready"
+  [[ "$form $width $height" == "frmConfig 390 310" ]] || fail "'$*' showed '$form $width $height'"
+  local id X Y WIDTH HEIGHT
+  id=$(xdotool search --name "Settings / Einstellungen" | head -1)
+  [[ -n $id ]] || fail "no window named like the settings dialog"
+  eval "$(xdotool getwindowgeometry --shell "$id")"
+  frame=$(( (WIDTH - width) / 2 ))
+  cx=$(( X + frame ))
+  cy=$(( Y + HEIGHT - height - frame ))
+  close_x=$(( X + WIDTH - 12 ))
+  close_y=$(( Y + frame + 8 ))
+}
+
+# Clicks at a point of the client area, in pixels.
+click_at() {
+  xdotool mousemove $(( cx + $1 )) $(( cy + $2 )) click 1
+  sleep 0.3
+}
+
+closes() {
+  wait_for_exit "$pid" 10
+  local status=$?
+  [[ $status -eq 0 ]] || fail "$1: exit status $status (124: still open)"
+}
+
+# The stored values as "name=text" lines, sorted; REG_SZ only.
+stored() {
+  wine reg query "$settings" 2>/dev/null | tr -d '\r' | awk '$2 == "REG_SZ" { print $1 "=" $3 }' | sort | paste -sd' '
+}
+
+forget
+open_dialog /C
+xdotool key alt+i
+for i in $(seq 100); do grep -q '^frmInfo ' "$tmp/ready" && break; sleep 0.1; done
+grep -q '^frmInfo 356 329$' "$tmp/ready" || fail "no info dialog of 356 x 329: $(cat "$tmp/ready")"
+xdotool key Return  # its OK button has the focus
+sleep 0.5
+click_at 336 264   # OK, which only answers once the info dialog has gone
+closes "OK"
+expected="Background=4 Date=1 Restart=1 Size=6 SpeedF=6 Time=1 maxFl=110 rTime=600"
+[[ $(stored) == "$expected" ]] || fail "after OK: '$(stored)', expected '$expected'"
+all=$(wine reg query "$settings" 2>/dev/null | tr -d '\r' | grep -c 'REG_')
+[[ $all -eq 8 ]] || fail "$all values in the settings key"
+
+open_dialog /C
+click_at 226 118   # Random / Zufall: off, which frees the options
+click_at 226 56    # Blue / Blau
+click_at 165 46    # the right arrow of the flake-count bar: 50 -> 55
+xdotool key alt+o
+closes "Alt+O"
+expected="Background=1 Date=1 Restart=1 Size=6 SpeedF=6 Time=1 maxFl=119 rTime=600"
+[[ $(stored) == "$expected" ]] || fail "after changes: '$(stored)', expected '$expected'"
+
+forget
+open_dialog /c:1234
+xdotool mousemove "$close_x" "$close_y" click 1
+closes "the close box"
+wine reg query "$settings" >/dev/null 2>&1 && fail "the close box stored: $(stored)"
+
+forget
+echo "wine_settings: ok"
