@@ -7,7 +7,10 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -705,6 +708,9 @@ bool gtk_backend_init()
 {
     static const bool opened = [] {
         gdk_set_allowed_backends("x11");
+        // The program reads and writes numbers in the locale it chose itself;
+        // GTK must not switch the process to another one.
+        gtk_disable_setlocale();
         if (!gtk_init_check(nullptr, nullptr)) return false;
         GtkCssProvider* css = gtk_css_provider_new();
         gtk_css_provider_load_from_data(css, base_css, -1, nullptr);
