@@ -10,7 +10,7 @@ set_property(TARGET frostwisp_headless PROPERTY SOURCES ${headless_sources})
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/win32/*.cpp)
 list(REMOVE_ITEM WIN32_SOURCES ${CMAKE_SOURCE_DIR}/toolkit/win32/main.cpp)
 add_library(frostwisp_win32 STATIC ${WIN32_SOURCES})
-target_link_libraries(frostwisp_win32 PUBLIC frostwisp_core gdi32 user32 advapi32 shell32 comctl32)
+target_link_libraries(frostwisp_win32 PUBLIC frostwisp_core gdi32 user32 advapi32 shell32 comctl32 version)
 # Windows 7 headers: per-monitor DPI comes from the manifest, not from code.
 target_compile_definitions(frostwisp_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601)
 

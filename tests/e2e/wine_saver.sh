@@ -2,6 +2,8 @@
 # frostwisp.scr /S under Wine on a 640 x 480 virtual display: the first frame
 # comes, the blue gradient fills the rows no flake covers, a pointer step of
 # 2 pixels leaves the saver running, one of 3 pixels ends it, and so does a key.
+# With the desktop as background, the scene shows the screen as it was before
+# the saver's window covered it.
 set -uo pipefail
 source "$(dirname "$0")/lib/wine.sh"
 
@@ -64,6 +66,17 @@ xdotool key a
 wait_for_exit "$pid" 10
 status=$?
 [[ $status -eq 0 ]] || fail "a key: exit status $status (124: still running)"
+
+xsetroot -solid '#3366CC'
+wine reg add "$settings" /v Background /t REG_SZ /d 3 /f >/dev/null 2>&1 || fail "cannot store the background"
+start_saver
+import -window root "$tmp/desktop.png" || fail "no screenshot"
+xdotool key a
+wait_for_exit "$pid" 10 || fail "the desktop run did not end on a key"
+for row in 3 100 300; do
+  share=$(share_in_row "$tmp/desktop.png" "$row" "#3366CC")
+  (( share >= 85 )) || fail "desktop background: row $row shows the desktop in only $share % of its pixels"
+done
 
 wine reg delete 'HKCU\Software\Frostwisp' /f >/dev/null 2>&1
 echo "wine_saver: ok"

@@ -2,17 +2,19 @@
 # frostwisp.scr /C under Wine: OK without changes stores the eight settings as
 # REG_SZ values with their default texts, also after the info dialog has been
 # open; changes made with the mouse reach the store through the keyboard's
-# Alt+O; the close box stores nothing.
+# Alt+O; the close box stores nothing. At 120 dots per inch the dialog and its
+# controls keep their sizes in twips.
 set -uo pipefail
 source "$(dirname "$0")/lib/wine.sh"
 
 fail() { echo "wine_settings: $*"; exit 1; }
 [[ -f $SCR ]] || fail "no $SCR (build the windows preset first)"
 tmp=$(mktemp -d)
-trap 'end_wine_session; rm -rf "$tmp"' EXIT
+trap 'wine reg delete "HKCU\Control Panel\Desktop" /v LogPixels /f >/dev/null 2>&1; end_wine_session; rm -rf "$tmp"' EXIT
 wine_session 800x600 || fail "no Wine session"
 
 settings='HKCU\Software\Frostwisp\Settings'
+dialog_size="390 310"  # 5850 x 4650 twips at 15 twips per pixel
 forget() { wine reg delete 'HKCU\Software\Frostwisp' /f >/dev/null 2>&1; }
 
 # Opens the dialog with the given switch and finds its window; sets $pid and
@@ -23,7 +25,7 @@ open_dialog() {
   pid=$!
   wait_for_file "$tmp/ready" 20 || fail "'$*': no dialog within 20 s"
   read -r form width height < "$tmp/ready"
-  [[ "$form $width $height" == "frmConfig 390 310" ]] || fail "'$*' showed '$form $width $height'"
+  [[ "$form $width $height" == "frmConfig $dialog_size" ]] || fail "'$*' showed '$form $width $height'"
   local id X Y WIDTH HEIGHT
   id=$(xdotool search --name "Settings / Einstellungen" | head -1)
   [[ -n $id ]] || fail "no window named like the settings dialog"
@@ -80,6 +82,19 @@ open_dialog /c:1234
 xdotool mousemove "$close_x" "$close_y" click 1
 closes "the close box"
 wine reg query "$settings" >/dev/null 2>&1 && fail "the close box stored: $(stored)"
+
+# 12 twips per pixel: 487.5 x 387.5 pixels, rounded to even.
+desktop='HKCU\Control Panel\Desktop'
+wine reg add "$desktop" /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1 || fail "cannot set the DPI"
+restart_wine
+dialog_size="488 388"
+forget
+open_dialog /C
+wine reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1
+click_at 420 331   # OK: 4440 + 600, 3480 + 487 twips
+closes "OK at 120 dpi"
+expected="Background=4 Date=1 Restart=1 Size=6 SpeedF=6 Time=1 maxFl=110 rTime=600"
+[[ $(stored) == "$expected" ]] || fail "after OK at 120 dpi: '$(stored)'"
 
 forget
 echo "wine_settings: ok"

@@ -4,7 +4,7 @@
 #   source tests/e2e/lib/wine.sh
 #   wine_session 1024x768   # DISPLAY and WINEPREFIX ready, wineserver running
 #   ...
-#   end_wine_session        # (also run on exit)
+#   end_wine_session        # (run on exit unless the script has an exit trap)
 #
 # Wine's desktop process learns the screen's size once, when the session's
 # first window opens, and keeps it for the session; so every session starts
@@ -51,10 +51,17 @@ start_display() {
 
 wine_session() {
   start_display "${1:-1024x768}" || return 1
-  trap end_wine_session EXIT
+  # A script with its own exit trap calls end_wine_session there.
+  [[ -n $(trap -p EXIT) ]] || trap end_wine_session EXIT
+  wine_prefix || return 1
+  restart_wine
+}
+
+# A fresh wineserver on the session's display: for a new session, and for
+# settings Wine reads only when it starts (the screen's DPI).
+restart_wine() {
   wineserver -k 2>/dev/null
   wineserver -w 2>/dev/null
-  wine_prefix || return 1
   # A persistent server: every wine process of the session starts quickly.
   wineserver -p
   # The session's first process starts Wine's own services and desktop, which
