@@ -19,7 +19,6 @@ target_compile_definitions(frostwisp_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX U
 # resources by number, every other bitmap in resources/ as RCDATA named by its
 # file name without extension, in capitals (preview.bmp is PREVIEW).
 file(GLOB rc_pictures CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.bmp)
-file(GLOB rc_icons CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.ico)
 set(FROSTWISP_RC_PICTURES "")
 foreach(picture IN LISTS rc_pictures)
   get_filename_component(stem ${picture} NAME_WE)
@@ -30,16 +29,11 @@ foreach(picture IN LISTS rc_pictures)
     string(APPEND FROSTWISP_RC_PICTURES "${rc_name} RCDATA \"${picture}\"\n")
   endif()
 endforeach()
-if(rc_icons)
-  list(GET rc_icons 0 FROSTWISP_RC_ICON)
-else()
-  # FIXME: a stand-in until resources/ has the program's own icon.
-  set(FROSTWISP_RC_ICON ${CMAKE_SOURCE_DIR}/toolkit/win32/placeholder.ico)
-endif()
+set(FROSTWISP_RC_ICON ${CMAKE_SOURCE_DIR}/resources/frostwisp.ico)
 set(FROSTWISP_MANIFEST ${CMAKE_SOURCE_DIR}/toolkit/win32/frostwisp.manifest)
 configure_file(${CMAKE_SOURCE_DIR}/toolkit/win32/frostwisp.rc.in ${CMAKE_BINARY_DIR}/generated/frostwisp.rc @ONLY)
 set_source_files_properties(${CMAKE_BINARY_DIR}/generated/frostwisp.rc PROPERTIES
-  OBJECT_DEPENDS "${rc_pictures};${rc_icons};${FROSTWISP_MANIFEST};${FROSTWISP_RC_ICON}")
+  OBJECT_DEPENDS "${rc_pictures};${FROSTWISP_MANIFEST};${FROSTWISP_RC_ICON}")
 
 add_executable(frostwisp_scr WIN32 ${CMAKE_SOURCE_DIR}/toolkit/win32/main.cpp ${CMAKE_BINARY_DIR}/generated/frostwisp.rc)
 target_link_libraries(frostwisp_scr PRIVATE frostwisp_win32)
