@@ -134,7 +134,7 @@ inline HWND make_foreign_window(int client_width, int client_height)
     (void)registered;
     RECT frame{0, 0, client_width, client_height};
     AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
-    return CreateWindowExW(0, L"FrostwispTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+    return CreateWindowExW(0, L"FrostwispTestParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 450,
                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                            GetModuleHandleW(nullptr), nullptr);
 }
