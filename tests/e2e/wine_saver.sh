@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # frostwisp.scr /S under Wine on a 640 x 480 virtual display: the first frame
 # comes, the blue gradient fills the rows no flake covers, a pointer step of
-# 2 pixels leaves the saver running, one of 3 pixels ends it, and so does a key.
+# 2 pixels leaves the saver running, one of 3 pixels ends it, and so does a key
+# (started without a switch).
 # With the desktop as background, the scene shows the screen as it was before
 # the saver's window covered it.
 set -uo pipefail
@@ -17,12 +18,12 @@ settings='HKCU\Software\Frostwisp\Settings'
 wine reg delete 'HKCU\Software\Frostwisp' /f >/dev/null 2>&1
 wine reg add "$settings" /v Background /t REG_SZ /d 1 /f >/dev/null 2>&1 || fail "cannot store the background"
 
-# Starts the saver with the pointer resting at (100, 100) and waits for its
-# first frame; sets $pid.
+# Starts the program with the given arguments and the pointer resting at
+# (100, 100), and waits for its first frame; sets $pid.
 start_saver() {
   rm -f "$tmp/ready"
   xdotool mousemove 100 100
-  FROSTWISP_READY_FILE=$(winpath "$tmp/ready") wine "$SCR" /S &
+  FROSTWISP_READY_FILE=$(winpath "$tmp/ready") wine "$SCR" "$@" &
   pid=$!
   wait_for_file "$tmp/ready" 20 || fail "no first frame within 20 s"
 }
@@ -36,7 +37,7 @@ share_in_row() {
   echo $(( n * 100 / 640 ))
 }
 
-start_saver
+start_saver /S
 read -r form width height < "$tmp/ready"
 [[ "$form $width $height" == "frmMain 640 480" ]] || fail "first frame from '$form $width $height'"
 
@@ -59,7 +60,7 @@ wait_for_exit "$pid" 10
 status=$?
 [[ $status -eq 0 ]] || fail "a step of 3 pixels: exit status $status (124: still running)"
 
-start_saver
+start_saver  # no switch at all runs the saver too
 sleep 0.5
 alive || fail "the second run ended by itself"
 xdotool key a
@@ -69,7 +70,7 @@ status=$?
 
 xsetroot -solid '#3366CC'
 wine reg add "$settings" /v Background /t REG_SZ /d 3 /f >/dev/null 2>&1 || fail "cannot store the background"
-start_saver
+start_saver /s
 import -window root "$tmp/desktop.png" || fail "no screenshot"
 xdotool key a
 wait_for_exit "$pid" 10 || fail "the desktop run did not end on a key"
