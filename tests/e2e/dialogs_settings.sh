@@ -6,6 +6,8 @@
 set -uo pipefail
 source "$(dirname "$0")/lib/x11.sh"
 
+# A program waiting in a modal window may not see SIGTERM: end it for sure.
+trap '[[ -n ${saver_pid:-} ]] && kill -9 "$saver_pid" 2>/dev/null; x11_cleanup' EXIT
 x11_session 1024x768
 close_window() { python3 "$FROSTWISP_ROOT/tests/e2e/lib/close_window.py" "$1"; }
 ini=$XDG_CONFIG_HOME/frostwisp/frostwisp.ini
