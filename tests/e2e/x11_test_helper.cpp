@@ -17,6 +17,7 @@
 #include <X11/extensions/scrnsaver.h>
 
 #include <csignal>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,10 +25,6 @@
 #include <unistd.h>
 
 namespace {
-
-volatile std::sig_atomic_t stop = 0;
-
-void on_term(int) { stop = 1; }
 
 int fail(const char* message)
 {
@@ -69,14 +66,18 @@ int make_window(Display* d, int argc, char** argv)
     std::printf("%lu\n", window);
     std::fflush(stdout);
 
-    std::signal(SIGTERM, on_term);
-    std::signal(SIGINT, on_term);
-    while (!stop) {
+    // The signals are taken in turn with the events, never in the middle of a read.
+    sigset_t ends;
+    sigemptyset(&ends);
+    sigaddset(&ends, SIGTERM);
+    sigaddset(&ends, SIGINT);
+    sigprocmask(SIG_BLOCK, &ends, nullptr);
+    const timespec tick{0, 20'000'000};
+    while (sigtimedwait(&ends, nullptr, &tick) < 0) {
         while (XPending(d)) {
             XEvent e;
             XNextEvent(d, &e);
         }
-        usleep(20'000);
     }
     XDestroyWindow(d, window);
     XSync(d, False);

@@ -289,7 +289,7 @@ void X11Platform::dispatch(XEvent& event)
     if (found != watched_.end()) found->second->handle_event(event);
 }
 
-bool X11Platform::run_once()
+bool X11Platform::run_once(const std::function<bool()>& wanted)
 {
     Forms::release_unloaded();
     pump_dialogs();
@@ -314,7 +314,7 @@ bool X11Platform::run_once()
             t = std::chrono::steady_clock::now();
         }
     }
-    if (XEventsQueued(display_, QueuedAlready) > 0) return true;
+    if (XEventsQueued(display_, QueuedAlready) > 0 || !wanted()) return true;
 
     // Sleep until the next tick, an event, or a signal.
     SteadyTime wake = t + std::chrono::seconds(1);
@@ -342,15 +342,17 @@ bool X11Platform::run_once()
 
 void X11Platform::run()
 {
-    while (!signalled_ && Forms::count() > 0)
-        if (!run_once()) return;
+    const auto forms_loaded = [] { return Forms::count() > 0; };
+    while (!signalled_ && forms_loaded())
+        if (!run_once(forms_loaded)) return;
     Forms::release_unloaded();
 }
 
 void X11Platform::run_until_unloaded(Form& form)
 {
-    while (!signalled_ && form.loaded())
-        if (!run_once()) return;
+    const auto still_loaded = [&] { return form.loaded(); };
+    while (!signalled_ && still_loaded())
+        if (!run_once(still_loaded)) return;
 }
 
 }  // namespace fw

@@ -13,6 +13,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -72,8 +73,9 @@ public:
     void unwatch(X11Window* handler);
 
 private:
-    // One round of the loop; false when a signal asked the program to end.
-    bool run_once();
+    // One round of the loop, which sleeps only while wanted() holds; false
+    // when a signal asked the program to end.
+    bool run_once(const std::function<bool()>& wanted);
     void dispatch(XEvent& event);
     void pump_dialogs();
 

@@ -14,14 +14,20 @@ X11_HELPER=${X11_HELPER:-$(dirname "$FROSTWISP_BIN")/tests/x11_test_helper}
 ARTIFACTS=${ARTIFACTS:-$FROSTWISP_ROOT/build/e2e-artifacts}
 script_name=$(basename "$0" .sh)
 
-x11_pids=()
+x11_pids=()  # the X server first
 x11_tmp=$(mktemp -d)
+x11_main=$BASHPID
 export FROSTWISP_SEED=7
 
 x11_cleanup() {
-  local p
-  for p in "${x11_pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${x11_pids[@]}"; do wait "$p" 2>/dev/null; done
+  # A background child killed before it has become its program runs this
+  # trap too; only the script itself cleans up.
+  [[ $BASHPID == "$x11_main" ]] || return 0
+  local i p
+  for (( i = ${#x11_pids[@]} - 1; i >= 0; i-- )); do
+    p=${x11_pids[i]}
+    kill "$p" 2>/dev/null && wait "$p" 2>/dev/null
+  done
   rm -rf "$x11_tmp"
 }
 trap x11_cleanup EXIT
