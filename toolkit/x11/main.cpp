@@ -1,8 +1,10 @@
 // The Linux program's entry point: the off-screen renderer with --render,
 // else the saver on the X display, as a hack when -root, -window-id or
-// XSCREENSAVER_WINDOW say so.
+// XSCREENSAVER_WINDOW say so. Without a display only the switches that open
+// no window succeed.
 #include "host/saver.h"
 #include "toolkit/form.h"
+#include "toolkit/freetype/freetype_text.h"
 #include "toolkit/headless/render.h"
 #include "toolkit/ini_store.h"
 #include "toolkit/linux/command_line.h"
@@ -47,6 +49,64 @@ int render(const std::vector<std::string>& arguments)
     return fw::run_render(parsed.command.saver_arguments, std::move(services));
 }
 
+// Without an X display the program still starts, reads its settings and
+// dispatches its switch; only a window cannot be had, and asking for one ends
+// the program with a line that says why.
+class NoDisplayPlatform : public fw::LinuxPlatform {
+public:
+    NoDisplayPlatform(std::vector<std::string> arguments, fw::SettingOverrides overrides)
+        : LinuxPlatform(std::move(arguments)),
+          settings_(LinuxPlatform::settings(), overrides, std::string(fw::Saver::app_name),
+                    std::string(fw::Saver::section_name))
+    {
+    }
+    fw::SettingsStore& settings() override { return settings_; }
+    void set_screensaver_active(bool) override {}
+    void set_screensaver_running(bool) override {}
+    void show_cursor(bool) override {}
+    void beep() override {}
+    int screen_width_px() const override { return 0; }
+    int screen_height_px() const override { return 0; }
+    int twips_per_pixel_x() const override { return 15; }
+    int twips_per_pixel_y() const override { return 15; }
+    fw::Image capture_screen(int, int, int, int) override { return {}; }
+    bool client_size(fw::NativeHandle, int& width, int& height) override
+    {
+        width = height = 0;
+        return false;
+    }
+    std::unique_ptr<fw::NativeWindow> create_window(fw::Form&) override
+    {
+        const char* name = std::getenv("DISPLAY");
+        std::fprintf(stderr, "frostwisp: %s; frostwisp --render OUT.png draws a picture without one\n",
+                     name && *name ? ("cannot open the X display " + std::string(name)).c_str()
+                                   : "no X display (DISPLAY is not set)");
+        throw fw::ProgramEnd{1};
+    }
+    std::unique_ptr<fw::TextRenderer> create_text_renderer(const fw::FontSpec& font) override
+    {
+        return fw::make_freetype_renderer(font, 96.0);
+    }
+
+private:
+    fw::OverrideStore settings_;
+};
+
+int run_without_display(const fw::CommandLine& command)
+{
+    NoDisplayPlatform platform(command.saver_arguments, command.overrides);
+    fw::install_platform(&platform);
+    int status = 0;
+    try {
+        fw::Saver::Main();
+    } catch (const fw::ProgramEnd& end) {
+        status = end.exit_code;
+    }
+    fw::Forms::discard_all();
+    fw::install_platform(nullptr);
+    return status;
+}
+
 bool window_exists(Display* display, unsigned long window)
 {
     XWindowAttributes attributes{};
@@ -73,13 +133,7 @@ int main(int argc, char** argv)
     }
 
     Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        const char* name = std::getenv("DISPLAY");
-        std::fprintf(stderr, "frostwisp: %s; frostwisp --render OUT.png draws a picture without one\n",
-                     name && *name ? ("cannot open the X display " + std::string(name)).c_str()
-                                   : "no X display (DISPLAY is not set)");
-        return 1;
-    }
+    if (!display) return run_without_display(parsed.command);
     fw::install_x_error_handler();
 
     const auto hack = fw::hack_target(parsed.command, std::getenv("XSCREENSAVER_WINDOW"));

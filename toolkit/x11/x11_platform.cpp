@@ -314,7 +314,9 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
             t = std::chrono::steady_clock::now();
         }
     }
-    if (XEventsQueued(display_, QueuedAlready) > 0 || !wanted()) return true;
+    // Flushing may read events off the connection into Xlib's queue, where
+    // polling the connection would not see them: flush and look first.
+    if (!wanted() || XPending(display_) > 0) return true;
 
     // Sleep until the next tick, an event, or a signal.
     SteadyTime wake = t + std::chrono::seconds(1);
@@ -323,7 +325,6 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
         if (window->grab_pending()) wake = std::min(wake, t + std::chrono::milliseconds(50));
     }
     if (dialogs_ready_) wake = std::min(wake, t + kDialogPollInterval);
-    XFlush(display_);
     const auto wait = std::max(wake - t, SteadyTime::duration::zero());
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
     const timespec timeout{static_cast<time_t>(seconds.count()),
