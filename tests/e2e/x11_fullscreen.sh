@@ -59,6 +59,15 @@ import -window root "$x11_tmp/b.png"
 diff_pixels=$(compare -metric AE "$x11_tmp/a.png" "$x11_tmp/b.png" null: 2>&1)
 (( ${diff_pixels%%.*} > 0 )) || fail "the scene stands still"
 
+# Another client's window opening over it goes under it again.
+"$X11_HELPER" window 400 100 >/dev/null &
+intruder=$!
+x11_pids+=($intruder)
+sleep 0.5
+(( $(count_colour root "128 128 128" 20 20 200 50 400 100) == 0 )) || fail "another window stays above the scene"
+kill "$intruder"
+wait "$intruder" 2>/dev/null
+
 # Idle for longer than the X screen saver's timeout: it must not come on.
 xset s 2 0
 sleep 3
