@@ -4,7 +4,6 @@
 #include "toolkit/x11/x_error_trap.h"
 #include "toolkit/x11/x_image_store.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
