@@ -23,7 +23,11 @@ open_dialog() {
   rm -f "$tmp/ready"
   FROSTWISP_READY_FILE=$(winpath "$tmp/ready") wine "$SCR" "$@" &
   pid=$!
-  wait_for_file "$tmp/ready" 20 || fail "'$*': no dialog within 20 s"
+  if ! wait_for_file "$tmp/ready" 30; then
+    kill -0 "$pid" 2>/dev/null && fail "'$*': no dialog within 30 s (still running)"
+    wait "$pid"
+    fail "'$*': no dialog; the program ended with status $?"
+  fi
   read -r form width height < "$tmp/ready"
   [[ "$form $width $height" == "frmConfig $dialog_size" ]] || fail "'$*' showed '$form $width $height'"
   local id X Y WIDTH HEIGHT

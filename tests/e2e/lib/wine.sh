@@ -103,5 +103,7 @@ wait_for_exit() {
   return 124
 }
 
-# The Windows path of a Linux one.
-winpath() { winepath -w "$1" 2>/dev/null; }
+# The Windows path of an absolute Linux one, through the Z: drive that every
+# prefix maps to "/". Worked out here rather than by winepath, which is one
+# more Wine process that can come back empty while the session settles.
+winpath() { local p=${1//\//\\}; printf 'Z:%s\n' "$p"; }
