@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <utility>
 
 namespace fw {
 
@@ -127,7 +128,10 @@ void IniText::set(std::string_view section, std::string_view key, std::string_vi
     }
     while (!lines_.empty() && strip(lines_.back()).empty()) lines_.pop_back();
     if (!lines_.empty()) lines_.emplace_back();
-    lines_.push_back("[" + std::string(section) + "]");
+    std::string header;
+    header.reserve(section.size() + 2);
+    header.append(1, '[').append(section).append(1, ']');
+    lines_.push_back(std::move(header));
     lines_.push_back(line);
 }
 

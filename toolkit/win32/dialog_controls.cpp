@@ -85,7 +85,7 @@ DialogControls::DialogControls(DialogForm& form, HWND window, DibStore& surface)
 
 DialogControls::~DialogControls()
 {
-    for (auto& [spec, f] : fonts_) DeleteObject(f);
+    for (auto& [desc, f] : fonts_) DeleteObject(f);
     for (HIMAGELIST list : image_lists_) ImageList_Destroy(list);
     if (back_brush_) DeleteObject(back_brush_);
 }
@@ -149,15 +149,15 @@ RECT DialogControls::pixel_rect(const Control& control) const
     return {left, top, left + twips_to_pixels_x(t.width), top + twips_to_pixels_y(t.height)};
 }
 
-HFONT DialogControls::font(const FontSpec& spec)
+HFONT DialogControls::font(const FontSpec& desc)
 {
-    const auto key = std::make_tuple(spec.face, spec.points, static_cast<int>(spec.weight), spec.underline);
+    const auto key = std::make_tuple(desc.face, desc.points, static_cast<int>(desc.weight), desc.underline);
     HFONT& f = fonts_[key];
     if (!f) {
-        const int height = -static_cast<int>(std::lround(spec.points * screen_dpi() / 72.0));
-        f = CreateFontW(height, 0, 0, 0, static_cast<int>(spec.weight), FALSE, spec.underline, FALSE, DEFAULT_CHARSET,
+        const int height = -static_cast<int>(std::lround(desc.points * screen_dpi() / 72.0));
+        f = CreateFontW(height, 0, 0, 0, static_cast<int>(desc.weight), FALSE, desc.underline, FALSE, DEFAULT_CHARSET,
                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                        widen(spec.face).c_str());
+                        widen(desc.face).c_str());
     }
     return f;
 }

@@ -52,7 +52,7 @@ private:
     void sync_value(Bound& b);
     void draw(HDC dc, const Control& control);
     RECT pixel_rect(const Control& control) const;
-    HFONT font(const FontSpec& spec);
+    HFONT font(const FontSpec& desc);
     Bound* bound_at(POINT client, bool clickable_only);
     Bound* bound_of(HWND child);
 

@@ -8,12 +8,12 @@
 
 namespace fw {
 
-GdiText::GdiText(const FontSpec& spec, int dpi) : dc_(CreateCompatibleDC(nullptr))
+GdiText::GdiText(const FontSpec& desc, int dpi) : dc_(CreateCompatibleDC(nullptr))
 {
-    const int height = -static_cast<int>(std::lround(spec.points * dpi / 72.0));
-    font_ = CreateFontW(height, 0, 0, 0, static_cast<int>(spec.weight), FALSE, spec.underline ? TRUE : FALSE, FALSE,
+    const int height = -static_cast<int>(std::lround(desc.points * dpi / 72.0));
+    font_ = CreateFontW(height, 0, 0, 0, static_cast<int>(desc.weight), FALSE, desc.underline ? TRUE : FALSE, FALSE,
                         ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        DEFAULT_PITCH | FF_DONTCARE, widen(spec.face).c_str());
+                        DEFAULT_PITCH | FF_DONTCARE, widen(desc.face).c_str());
     original_font_ = SelectObject(dc_, font_ ? static_cast<HGDIOBJ>(font_) : GetStockObject(DEFAULT_GUI_FONT));
     GetTextMetricsW(dc_, &metrics_);
 }

@@ -13,7 +13,7 @@ namespace fw {
 class GdiText final : public TextRenderer {
 public:
     // dpi: pixels per inch the point size is scaled by.
-    GdiText(const FontSpec& spec, int dpi);
+    GdiText(const FontSpec& desc, int dpi);
     GdiText(const GdiText&) = delete;
     GdiText& operator=(const GdiText&) = delete;
     ~GdiText() override;

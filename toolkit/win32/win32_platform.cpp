@@ -241,9 +241,9 @@ bool Win32Platform::client_size(NativeHandle window, int& width, int& height)
 
 std::unique_ptr<NativeWindow> Win32Platform::create_window(Form& form) { return std::make_unique<Win32Window>(form); }
 
-std::unique_ptr<TextRenderer> Win32Platform::create_text_renderer(const FontSpec& spec)
+std::unique_ptr<TextRenderer> Win32Platform::create_text_renderer(const FontSpec& desc)
 {
-    return std::make_unique<GdiText>(spec, system_dpi());
+    return std::make_unique<GdiText>(desc, system_dpi());
 }
 
 void Win32Platform::end_program()

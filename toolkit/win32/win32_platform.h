@@ -44,7 +44,7 @@ public:
     Image capture_screen(int x, int y, int width, int height) override;
     bool client_size(NativeHandle window, int& width, int& height) override;
     std::unique_ptr<NativeWindow> create_window(Form& form) override;
-    std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& spec) override;
+    std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& desc) override;
     [[noreturn]] void end_program() override;
 
     // The arguments of a whole command line: everything after the program's

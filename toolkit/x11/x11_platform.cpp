@@ -246,9 +246,9 @@ std::unique_ptr<NativeWindow> X11Platform::create_window(Form& form)
     return std::make_unique<X11Window>(*this, form);
 }
 
-std::unique_ptr<TextRenderer> X11Platform::create_text_renderer(const FontSpec& spec)
+std::unique_ptr<TextRenderer> X11Platform::create_text_renderer(const FontSpec& desc)
 {
-    return make_freetype_renderer(spec, dpi_);
+    return make_freetype_renderer(desc, dpi_);
 }
 
 uint64_t X11Platform::add(X11Window* window)

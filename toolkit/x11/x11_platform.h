@@ -47,7 +47,7 @@ public:
     Image capture_screen(int x, int y, int width, int height) override;
     bool client_size(NativeHandle window, int& width, int& height) override;
     std::unique_ptr<NativeWindow> create_window(Form& form) override;
-    std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& spec) override;
+    std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& desc) override;
 
     // Delivers window events and timer ticks while any form is loaded.
     // Returns early when SIGTERM or SIGINT asks the program to end.
