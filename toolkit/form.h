@@ -40,7 +40,7 @@ public:
     // Loads when needed, then shows. Modal returns when the form is unloaded.
     void Show(ShowMode mode = ShowMode::modeless);
     // Runs Form_Unload, destroys the window and leaves the loaded forms. The
-    // object itself is released later, by release_unloaded_forms().
+    // object itself is released later, by release_unloaded().
     void Unload();
     bool loaded() const { return window_ != nullptr; }
 

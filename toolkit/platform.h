@@ -56,7 +56,9 @@ public:
     // Makes the window a child of parent, at (0, 0) with the given client
     // size, shown without activating it.
     virtual void embed(NativeHandle parent, int width, int height) = 0;
-    // Position and size of the whole window in pixels.
+    // Places the window's top-left corner at (left, top) on the screen and
+    // gives its client area the size width x height, in pixels; a frame the
+    // window has comes on top of that size.
     virtual void move(int left, int top, int width, int height) = 0;
     virtual void set_timer(int interval_ms, bool enabled) = 0;
     virtual void destroy() = 0;
