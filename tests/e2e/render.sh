@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# The off-screen renderer from outside: one seed, one set of arguments and
+# settings give one file byte for byte; another seed or another clock gives
+# another; the default size; a desktop picture shows through; bad arguments
+# give one line and a non-zero status.
+set -uo pipefail
+cd "$(dirname "$0")/../.."
+bin=build/frostwisp
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "render: $*"; exit 1; }
+export XDG_CONFIG_HOME=$tmp/config XDG_STATE_HOME=$tmp/state
+mkdir -p "$tmp/config/frostwisp"
+printf '[Settings]\nBackground=3\nRestart=0\n' > "$tmp/config/frostwisp/frostwisp.ini"
+
+render() {
+  local seed=$1 out=$2
+  shift 2
+  FROSTWISP_SEED=$seed "$bin" --render "$out" --clock 2026-12-24T18:05:09 "$@" || fail "status $? for $*"
+}
+
+render 7 "$tmp/a.png" --size 320x200 --ticks 40
+render 7 "$tmp/b.png" --size 320x200 --ticks 40
+cmp -s "$tmp/a.png" "$tmp/b.png" || fail "the same seed gave two different files"
+render 8 "$tmp/c.png" --size 320x200 --ticks 40
+cmp -s "$tmp/a.png" "$tmp/c.png" && fail "another seed gave the same file"
+FROSTWISP_SEED=7 "$bin" --render "$tmp/d.png" --size 320x200 --ticks 40 --clock 2026-12-25T18:05:09 ||
+  fail "status $? with another clock"
+cmp -s "$tmp/a.png" "$tmp/d.png" && fail "another date gave the same file"
+
+# The default size, and a desktop picture behind the snow (background 3).
+render 7 "$tmp/default.png" --ticks 1
+size=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(24); print(*struct.unpack(">II", d[16:24]))' \
+  "$tmp/default.png")
+[[ $size == "1024 768" ]] || fail "default size is $size"
+convert -size 64x48 xc:'#12ab34' "PNG24:$tmp/desk.png" || fail "no desktop picture"
+render 7 "$tmp/desk-out.png" --size 64x48 --ticks 1 --desktop "$tmp/desk.png"
+corner=$(convert "$tmp/desk-out.png" -format '%[hex:p{0,0}]' info:)
+[[ ${corner:0:6} == 12AB34 ]] || fail "the desktop does not show at the top left: $corner"
+
+# Bad arguments: one line on standard error, a non-zero status, no file.
+for args in "--ticks abc" "--size 0x10" "--clock yesterday" "--desktop $tmp/none.png" ""; do
+  # shellcheck disable=SC2086
+  FROSTWISP_SEED=1 "$bin" --render $( [[ -n $args ]] && echo "$tmp/bad.png" ) $args 2>"$tmp/err" >/dev/null
+  rc=$?
+  (( rc != 0 )) || fail "'$args' was accepted"
+  [[ $(wc -l < "$tmp/err") -eq 1 ]] || fail "'$args' printed: $(cat "$tmp/err")"
+  [[ ! -e $tmp/bad.png ]] || fail "'$args' wrote a file"
+done
+echo "render: ok"
