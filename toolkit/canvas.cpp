@@ -1,10 +1,12 @@
 // The software canvas: a 32-bit pixel surface and the few GDI-style primitives
 // the program draws with. Every primitive clips its rectangle to the surface
 // (and, for copies, to the source) first, returns when nothing is left, and
-// then runs plain row loops over the surviving pixels.
+// then runs plain row loops over the surviving pixels, and gives the tiles it
+// wrote a new stamp.
 #include "toolkit/canvas.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstddef>
 #include <cstring>
@@ -46,6 +48,14 @@ void fill_row(Color* row, int begin, int end, Color color)
     if (begin < end) std::fill(row + begin, row + end, color);
 }
 
+// Stamps are handed out once in the life of the process, so a stamp never
+// comes back for other content, whichever canvas it went to.
+std::atomic<uint64_t> last_stamp{0};
+
+uint64_t new_stamp() { return last_stamp.fetch_add(1, std::memory_order_relaxed) + 1; }
+
+int tiles_for(int extent, int tile) { return (extent + tile - 1) / tile; }
+
 // Beyond this width or height the error terms of the ellipse stepping no
 // longer fit in 64 bits; such boxes draw nothing.
 constexpr long long kMaxEllipseExtent = 1LL << 19;
@@ -58,6 +68,29 @@ Canvas::Canvas(Color back, std::unique_ptr<PixelStore> store) : back_color(back)
 }
 
 Canvas::~Canvas() = default;
+
+void Canvas::changed(int left, int top, int right, int bottom)
+{
+    assert(left < right && top < bottom && left >= 0 && top >= 0 && right <= width_ && bottom <= height_);
+    const uint64_t s = new_stamp();
+    const int tx0 = left / kTileWidth, tx1 = (right - 1) / kTileWidth;
+    for (int ty = top / kTileHeight; ty <= (bottom - 1) / kTileHeight; ++ty)
+        for (int tx = tx0; tx <= tx1; ++tx) stamp(tx, ty) = s;
+}
+
+void Canvas::changed_all()
+{
+    std::fill(stamps_.begin(), stamps_.end(), new_stamp());
+}
+
+PixelRows Canvas::write_rows(int left, int top, int right, int bottom)
+{
+    const Span xs = clip_span(left, static_cast<long long>(right) - left, width_);
+    const Span ys = clip_span(top, static_cast<long long>(bottom) - top, height_);
+    if (xs.empty() || ys.empty()) return PixelRows(pixels_, width_, Rect{});
+    changed(xs.begin, ys.begin, xs.end, ys.end);
+    return PixelRows(pixels_, width_, Rect{xs.begin, ys.begin, xs.end, ys.end});
+}
 
 void Canvas::use_store(std::unique_ptr<PixelStore> store)
 {
@@ -90,6 +123,10 @@ void Canvas::resize(int width, int height)
     pixels_ = store_->allocate(width, height);
     width_ = width;
     height_ = height;
+    tiles_across_ = tiles_for(width, kTileWidth);
+    tiles_down_ = tiles_for(height, kTileHeight);
+    stamps_.assign(static_cast<size_t>(tiles_across_) * static_cast<size_t>(tiles_down_), 0);
+    changed_all();
     for (int y = 0; y < height_; ++y) {
         Color* dst = row(y);
         int filled_from = 0;
@@ -106,6 +143,7 @@ void Canvas::clear()
 {
     if (width_ <= 0 || height_ <= 0) return;
     std::fill_n(pixels_, static_cast<size_t>(width_) * static_cast<size_t>(height_), back_color);
+    changed_all();
 }
 
 void Canvas::fill_rect(int left, int top, int right, int bottom, Color color)
@@ -114,6 +152,7 @@ void Canvas::fill_rect(int left, int top, int right, int bottom, Color color)
     const Span ys = clip_span(top, static_cast<long long>(bottom) - top, height_);
     if (xs.empty() || ys.empty()) return;
     for (int y = ys.begin; y < ys.end; ++y) fill_row(row(y), xs.begin, xs.end, color);
+    changed(xs.begin, ys.begin, xs.end, ys.end);
 }
 
 // The ellipse is stepped out once, a quarter at a time, with Alois Zingl's
@@ -137,6 +176,12 @@ void Canvas::ellipse(int left, int top, int right, int bottom)
         // Too narrow to curve: the outline covers the whole box.
         fill_rect(left, top, right, bottom, fore_color);
         return;
+    }
+
+    {
+        const Span xs = clip_span(left, w, width_);
+        const Span ys = clip_span(top, h, height_);
+        changed(xs.begin, ys.begin, xs.end, ys.end);
     }
 
     const Color fore = fore_color;
@@ -225,9 +270,52 @@ void Canvas::blit(int dx, int dy, int w, int h, const Canvas& src, int sx, int s
         } else {
             for (int i = 0; i < rows; ++i) std::memmove(row(cy + i) + cx, row(csy + i) + csx, bytes);
         }
+        changed(cx, cy, cx + static_cast<int>(ww), cy + rows);
         return;
     }
-    for (int i = 0; i < rows; ++i) std::memcpy(row(cy + i) + cx, src.row(csy + i) + csx, bytes);
+    if (cx != csx || cy != csy) {
+        for (int i = 0; i < rows; ++i) std::memcpy(row(cy + i) + cx, src.row(csy + i) + csx, bytes);
+        changed(cx, cy, cx + static_cast<int>(ww), cy + rows);
+        return;
+    }
+
+    // The same place of both: tile by tile. A tile the copy covers wholly
+    // takes the source's stamp, and is skipped when it has it already; the
+    // tiles it covers in part get a new one.
+    const int right = cx + static_cast<int>(ww), bottom = cy + rows;
+    const uint64_t partial_stamp = new_stamp();
+    for (int ty = cy / kTileHeight; ty <= (bottom - 1) / kTileHeight; ++ty) {
+        const int tile_top = ty * kTileHeight, tile_bottom = std::min(tile_top + kTileHeight, height_);
+        const int y0 = std::max(tile_top, cy), y1 = std::min(tile_bottom, bottom);
+        const bool rows_covered = y0 == tile_top && y1 == tile_bottom;
+        // Neighbouring tiles to copy go as one run.
+        int run_begin = 0, run_end = 0;
+        auto flush = [&] {
+            if (run_begin >= run_end) return;
+            const size_t run_bytes = static_cast<size_t>(run_end - run_begin) * sizeof(Color);
+            for (int r = y0; r < y1; ++r) std::memcpy(row(r) + run_begin, src.row(r) + run_begin, run_bytes);
+            run_begin = run_end = 0;
+        };
+        for (int tx = cx / kTileWidth; tx <= (right - 1) / kTileWidth; ++tx) {
+            const int tile_left = tx * kTileWidth, tile_right = std::min(tile_left + kTileWidth, width_);
+            const int x0 = std::max(tile_left, cx), x1 = std::min(tile_right, right);
+            uint64_t& mine = stamp(tx, ty);
+            if (rows_covered && x0 == tile_left && x1 == tile_right) {
+                const uint64_t theirs = src.tile_stamp(tx, ty);
+                if (mine == theirs) {
+                    flush();
+                    continue;
+                }
+                mine = theirs;
+            } else {
+                mine = partial_stamp;
+            }
+            if (run_end != x0) flush();
+            if (run_begin >= run_end) run_begin = x0;
+            run_end = x1;
+        }
+        flush();
+    }
 }
 
 void Canvas::stretch_draw(const Image& image, int dx, int dy, int dw, int dh)
@@ -254,6 +342,7 @@ void Canvas::stretch_draw(const Image& image, int dx, int dy, int dw, int dh)
         Color* dst = row(y) + xs.begin;
         for (size_t i = 0; i < src_x.size(); ++i) dst[i] = src[src_x[i]];
     }
+    changed(xs.begin, ys.begin, xs.end, ys.end);
 }
 
 void Canvas::draw_image(const Image& image, int dx, int dy)
@@ -269,6 +358,7 @@ void Canvas::draw_image(const Image& image, int dx, int dy)
                            (static_cast<size_t>(y - dy) * static_cast<size_t>(image.width) + static_cast<size_t>(xs.begin - dx));
         std::memcpy(row(y) + xs.begin, src, bytes);
     }
+    changed(xs.begin, ys.begin, xs.end, ys.end);
 }
 
 Image Canvas::image() const
@@ -284,6 +374,51 @@ void Canvas::set_picture(const Image* image)
 {
     clear();
     if (image) draw_image(*image, 0, 0);
+}
+
+std::vector<Rect> ShownTiles::take_changes(const Canvas& canvas)
+{
+    std::vector<Rect> out;
+    const int across = canvas.tiles_across(), down = canvas.tiles_down();
+    const size_t count = static_cast<size_t>(across) * static_cast<size_t>(down);
+    if (canvas.width() != width_ || canvas.height() != height_ || stamps_.size() != count) {
+        width_ = canvas.width();
+        height_ = canvas.height();
+        stamps_.resize(count);
+        for (int ty = 0; ty < down; ++ty)
+            for (int tx = 0; tx < across; ++tx) stamps_[static_cast<size_t>(ty * across + tx)] = canvas.tile_stamp(tx, ty);
+        if (width_ > 0 && height_ > 0) out.push_back(Rect{0, 0, width_, height_});
+        return out;
+    }
+
+    // The rectangles that reach down to the row of tiles before, by column:
+    // a run of the same columns in this row makes them one row longer.
+    std::vector<size_t> open, still_open;
+    for (int ty = 0; ty < down; ++ty) {
+        const int top = ty * Canvas::kTileHeight, bottom = std::min(top + Canvas::kTileHeight, height_);
+        uint64_t* shown = stamps_.data() + static_cast<size_t>(ty) * static_cast<size_t>(across);
+        size_t above = 0;
+        still_open.clear();
+        for (int tx = 0; tx < across;) {
+            if (shown[tx] == canvas.tile_stamp(tx, ty)) {
+                ++tx;
+                continue;
+            }
+            const int first = tx;
+            for (; tx < across && shown[tx] != canvas.tile_stamp(tx, ty); ++tx) shown[tx] = canvas.tile_stamp(tx, ty);
+            const int left = first * Canvas::kTileWidth, right = std::min(tx * Canvas::kTileWidth, width_);
+            while (above < open.size() && out[open[above]].left < left) ++above;
+            if (above < open.size() && out[open[above]].left == left && out[open[above]].right == right) {
+                out[open[above]].bottom = bottom;
+                still_open.push_back(open[above]);
+            } else {
+                still_open.push_back(out.size());
+                out.push_back(Rect{left, top, right, bottom});
+            }
+        }
+        open.swap(still_open);
+    }
+    return out;
 }
 
 }  // namespace fw

@@ -29,8 +29,9 @@ void blend_glyph(Canvas& canvas, long long left, long long top, const GlyphBitma
     if (x0 >= x1 || y0 >= y1)
         return;
 
+    const PixelRows rows = canvas.write_rows(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1), static_cast<int>(y1));
     for (long long y = y0; y < y1; ++y) {
-        Color* out = canvas.row(static_cast<int>(y));
+        Color* out = rows.row(static_cast<int>(y));
         const uint8_t* mask = glyph.coverage.data() + (y - top) * glyph.width;
         for (long long x = x0; x < x1; ++x) {
             const unsigned alpha = mask[x - left];
@@ -50,8 +51,9 @@ void fill_span(Canvas& canvas, long long left, long long top, long long right, l
     const long long y1 = std::min(bottom, static_cast<long long>(canvas.height()));
     if (x0 >= x1 || y0 >= y1)
         return;
+    const PixelRows rows = canvas.write_rows(static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1), static_cast<int>(y1));
     for (long long y = y0; y < y1; ++y)
-        std::fill(canvas.row(static_cast<int>(y)) + x0, canvas.row(static_cast<int>(y)) + x1, color);
+        std::fill(rows.row(static_cast<int>(y)) + x0, rows.row(static_cast<int>(y)) + x1, color);
 }
 
 }  // namespace fw

@@ -18,8 +18,9 @@ constexpr Color text_colour = rgb(128, 128, 255);
 // A canvas with a pattern under the text, so blending shows.
 void paint_background(Canvas& canvas)
 {
+    const PixelRows rows = canvas.write_rows(0, 0, canvas.width(), canvas.height());
     for (int y = 0; y < canvas.height(); ++y)
-        for (int x = 0; x < canvas.width(); ++x) canvas.row(y)[x] = rgb(x * 3, y * 5, (x + y) & 0x3F);
+        for (int x = 0; x < canvas.width(); ++x) rows.row(y)[x] = rgb(x * 3, y * 5, (x + y) & 0x3F);
 }
 
 // The same text drawn by TextOut straight onto a DIB with the same pixels.

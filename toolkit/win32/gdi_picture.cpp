@@ -49,10 +49,12 @@ void draw_keyed(Canvas& canvas, const Image& image, int x, int y)
     const int bottom = std::min(y + image.height, canvas.height());
     const int left = std::max(x, 0);
     const int right = std::min(x + image.width, canvas.width());
+    if (left >= right || top >= bottom) return;
+    const PixelRows rows = canvas.write_rows(left, top, right, bottom);
     for (int py = top; py < bottom; ++py)
         for (int px = left; px < right; ++px) {
             const Color c = image.at(px - x, py - y);
-            if (c != transparent_key) canvas.row(py)[px] = c;
+            if (c != transparent_key) rows.row(py)[px] = c;
         }
 }
 

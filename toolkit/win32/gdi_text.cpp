@@ -79,9 +79,10 @@ void GdiText::draw(Canvas& canvas, int x, int y, std::string_view utf8, Color co
     TextOutW(dc_, x - left, y - top, text.c_str(), static_cast<int>(text.size()));
     GdiFlush();
     // GDI leaves the unused top byte of a pixel as it likes; a canvas keeps it 0.
+    const PixelRows rows = canvas.write_rows(left, top, right, bottom);
     for (int row = 0; row < h; ++row) {
         const Color* src = pixels + static_cast<ptrdiff_t>(row) * w;
-        Color* dst = canvas.row(top + row) + left;
+        Color* dst = rows.row(top + row) + left;
         for (int col = 0; col < w; ++col) dst[col] = src[col] & 0x00FFFFFFu;
     }
     SelectObject(dc_, old_bitmap);

@@ -117,9 +117,10 @@ TEST(FreeTypeText, BlendsOverTheBackgroundByCoverage)
 {
     const auto text = make_freetype_renderer({"Comic Sans MS", 30, FontWeight::bold, false}, 96);
     Surface surface(120, 60);
+    const PixelRows rows = surface.canvas.write_rows(0, 0, 120, 60);
     for (int y = 0; y < 60; ++y)
         for (int x = 0; x < 120; ++x)
-            surface.canvas.row(y)[x] = rgb(2 * x, 200 - 3 * y, 90);
+            rows.row(y)[x] = rgb(2 * x, 200 - 3 * y, 90);
     const Image before = surface.canvas.image();
     const Color ink = rgb(250, 10, 160);
     text->draw(surface.canvas, 4, 2, "O#", ink);
