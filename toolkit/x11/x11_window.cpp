@@ -7,6 +7,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace fw {
 
@@ -108,6 +109,7 @@ void X11Window::show(ShowMode mode)
     X11Platform& owner = owner_;
     const uint64_t serial = serial_;
     visible_ = true;
+    shown_.forget();
     if (foreign_) {
         form.client_resized(width_, height_);
         if (owner.alive(serial) && !gone_) present(0, 0, width_, height_);
@@ -141,6 +143,7 @@ void X11Window::map_now()
     apply_cursor();
     XMapRaised(display_, window_);
     mapped_ = true;
+    shown_.forget();
     XSync(display_, False);
     if (fullscreen_ && !owner_.hack_mode()) {
         grab_deadline_ = now() + kGrabPatience;
@@ -207,11 +210,18 @@ bool X11Window::set_topmost(bool topmost, bool activate)
     return true;
 }
 
-void X11Window::refresh() { present(0, 0, form_.surface().width(), form_.surface().height()); }
+bool X11Window::can_present() const { return !gone_ && !destroyed_ && (mapped_ || foreign_) && store_; }
+
+void X11Window::refresh()
+{
+    if (!can_present()) return;
+    const std::vector<Rect> parts = shown_.take_changes(form_.surface());
+    store_->put(window_, gc_, parts);
+}
 
 void X11Window::present(int x, int y, int width, int height)
 {
-    if (gone_ || destroyed_ || (!mapped_ && !foreign_) || !store_) return;
+    if (!can_present()) return;
     store_->put(window_, gc_, x, y, width, height);
 }
 
@@ -246,6 +256,7 @@ void X11Window::embed(NativeHandle parent, int width, int height)
     XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
     visible_ = true;
     mapped_ = true;
+    shown_.forget();
     XMapWindow(display_, window_);
     XFlush(display_);
     form_.client_resized(width, height);
@@ -308,6 +319,8 @@ void X11Window::handle_event(const XEvent& event)
     switch (event.type) {
     case Expose: {
         const XExposeEvent& e = event.xexpose;
+        // Some of the window lost its content: the next refresh sends all.
+        shown_.forget();
         if (damage_right_ <= damage_left_) {
             damage_left_ = e.x;
             damage_top_ = e.y;
@@ -335,11 +348,13 @@ void X11Window::handle_event(const XEvent& event)
             width_ = e.width;
             height_ = e.height;
             XResizeWindow(display_, window_, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
+            shown_.forget();
             form.client_resized(e.width, e.height);
         } else if (about == window_ && !parent_ && visible_) {
             // The hack's window, or one of ours sized by someone else.
             width_ = e.width;
             height_ = e.height;
+            shown_.forget();
             form.client_resized(e.width, e.height);
         }
         return;

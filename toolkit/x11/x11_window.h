@@ -58,6 +58,7 @@ private:
     void init_drawing(Visual* visual, int depth);
     void map_now();
     void try_grabs();
+    bool can_present() const;
     void present(int x, int y, int width, int height);
     void resize_to(int width, int height);
     void handle_input(const XEvent& event);
@@ -88,6 +89,9 @@ private:
     SteadyTime grab_deadline_{};
     SteadyTime next_grab_try_{};
 
+    // What the window shows of the surface, so a refresh sends only the
+    // tiles that changed since.
+    ShownTiles shown_;
     // The exposed area not yet repainted.
     int damage_left_ = 0, damage_top_ = 0, damage_right_ = 0, damage_bottom_ = 0;
 

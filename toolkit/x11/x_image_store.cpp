@@ -113,28 +113,43 @@ void XImageStore::release()
 
 void XImageStore::put(Drawable drawable, GC gc, int x, int y, int width, int height)
 {
-    if (!image_) return;
-    const int left = std::max(x, 0), top = std::max(y, 0);
-    const int right = std::min(x + width, image_->width), bottom = std::min(y + height, image_->height);
-    if (left >= right || top >= bottom) return;
+    const Rect part{x, y, x + width, y + height};
+    put(drawable, gc, std::span<const Rect>(&part, 1));
+}
 
+void XImageStore::put(Drawable drawable, GC gc, std::span<const Rect> parts)
+{
+    if (!image_) return;
+    const auto clipped = [&](const Rect& part) {
+        return Rect{std::max(part.left, 0), std::max(part.top, 0), std::min(part.right, image_->width),
+                    std::min(part.bottom, image_->height)};
+    };
+    // All parts are converted before the first is sent: the image is not
+    // written while the server may be reading it.
     if (!direct_) {
         const Color* pixels = converted_.data();
         const auto stride = static_cast<size_t>(image_->width);
-        for (int row = top; row < bottom; ++row)
-            for (int col = left; col < right; ++col)
-                XPutPixel(image_, col, row, format_.to_pixel(pixels[static_cast<size_t>(row) * stride + static_cast<size_t>(col)]) | opaque_bits_);
+        for (const Rect& part : parts) {
+            const Rect r = clipped(part);
+            for (int row = r.top; row < r.bottom; ++row)
+                for (int col = r.left; col < r.right; ++col)
+                    XPutPixel(image_, col, row, format_.to_pixel(pixels[static_cast<size_t>(row) * stride + static_cast<size_t>(col)]) | opaque_bits_);
+        }
     }
-    const auto w = static_cast<unsigned>(right - left), h = static_cast<unsigned>(bottom - top);
-    if (shm_attached_) {
-        XShmPutImage(display_, drawable, gc, image_, left, top, left, top, w, h, False);
-        // The server reads the segment while it handles the request; the next
-        // frame may only be drawn into it after that.
-        XSync(display_, False);
-    } else {
-        XPutImage(display_, drawable, gc, image_, left, top, left, top, w, h);
-        XFlush(display_);
+    bool sent = false;
+    for (const Rect& part : parts) {
+        const Rect r = clipped(part);
+        if (r.left >= r.right || r.top >= r.bottom) continue;
+        const auto w = static_cast<unsigned>(r.right - r.left), h = static_cast<unsigned>(r.bottom - r.top);
+        if (shm_attached_) XShmPutImage(display_, drawable, gc, image_, r.left, r.top, r.left, r.top, w, h, False);
+        else XPutImage(display_, drawable, gc, image_, r.left, r.top, r.left, r.top, w, h);
+        sent = true;
     }
+    if (!sent) return;
+    // The server reads a shared segment while it handles the requests; the
+    // next frame may only be drawn into it after that.
+    if (shm_attached_) XSync(display_, False);
+    else XFlush(display_);
 }
 
 }  // namespace fw

@@ -11,6 +11,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
 
+#include <span>
 #include <vector>
 
 namespace fw {
@@ -26,6 +27,8 @@ public:
 
     // Shows the pixels of (x, y, width, height) at the same place of drawable.
     void put(Drawable drawable, GC gc, int x, int y, int width, int height);
+    // Shows the pixels of each part at the same place of drawable.
+    void put(Drawable drawable, GC gc, std::span<const Rect> parts);
 
     bool shared_memory() const { return shm_attached_; }
     // The canvas draws straight into the image.
