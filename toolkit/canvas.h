@@ -80,7 +80,7 @@ private:
 
 class Canvas {
 public:
-    static constexpr int kTileWidth = 32;
+    static constexpr int kTileWidth = 16;
     static constexpr int kTileHeight = 8;
 
     explicit Canvas(Color back_color = 0, std::unique_ptr<PixelStore> store = nullptr);
