@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace fw {
 
@@ -70,7 +71,7 @@ void GdiText::draw(Canvas& canvas, int x, int y, std::string_view utf8, Color co
         return;
     }
     auto* pixels = static_cast<Color*>(bits);
-    for (int row = 0; row < h; ++row) std::copy_n(canvas.row(top + row) + left, w, pixels + static_cast<ptrdiff_t>(row) * w);
+    for (int row = 0; row < h; ++row) std::copy_n(std::as_const(canvas).row(top + row) + left, w, pixels + static_cast<ptrdiff_t>(row) * w);
 
     const HGDIOBJ old_bitmap = SelectObject(dc_, dib);
     SetBkMode(dc_, TRANSPARENT);
