@@ -1,5 +1,6 @@
 // One window of the program on the X display. Its form's surface lives in an
-// X image (shared memory where possible), so refreshing it is one transfer.
+// X image (shared memory where possible), and a refresh transfers only the
+// tiles of it that changed since the last one.
 //
 // A window the program owns is created unmapped; showing it first reports its
 // size to the form, so that the form draws (and the scene takes its desktop
