@@ -1,12 +1,14 @@
-// Regional formats from the POSIX locale database. Each call opens its own
-// locale object instead of switching the process's locale, which would race
-// with every other thread that formats text.
+// Regional formats from the POSIX locale database. Each thread uses locale
+// objects of its own instead of switching the process's locale, which would
+// race with every other thread that formats text.
 #include "toolkit/clock_text.h"
 
 #include <langinfo.h>
 #include <locale.h>
 #include <time.h>
 
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,34 @@ private:
     locale_t handle_;
 };
 
+// Opening a locale reads the locale database each time, and the scene asks
+// for its clock text every frame: the last locale opened for a category is
+// kept, per thread, for as long as its name and the environment variables
+// that resolve an empty name stay the same.
+locale_t open_locale(int category_mask, const std::string& name)
+{
+    struct Kept {
+        int category_mask = 0;
+        std::string key;
+        std::unique_ptr<Locale> locale;
+    };
+    thread_local Kept kept[2];
+    std::string key = name;
+    for (const char* variable : {"LC_ALL", "LC_TIME", "LC_NUMERIC", "LANG", "LOCPATH"}) {
+        const char* value = std::getenv(variable);
+        key += '\0';
+        key += value ? value : "\x01";
+    }
+    Kept& slot = kept[category_mask == LC_TIME_MASK ? 0 : 1];
+    if (!slot.locale || slot.category_mask != category_mask || slot.key != key) {
+        auto locale = std::make_unique<Locale>(category_mask, name);
+        if (!*locale)
+            return nullptr;
+        slot = Kept{category_mask, std::move(key), std::move(locale)};
+    }
+    return slot.locale->get();
+}
+
 std::string format_time(const std::tm& when, const char* format, locale_t locale)
 {
     if (!format || !*format)
@@ -49,10 +79,10 @@ std::string format_time(const std::tm& when, const char* format, locale_t locale
 
 std::optional<std::string> format_in(const std::tm& when, nl_item item, const std::string& locale_name)
 {
-    const Locale locale(LC_TIME_MASK, locale_name);
+    const locale_t locale = open_locale(LC_TIME_MASK, locale_name);
     if (!locale)
         return std::nullopt;
-    return format_time(when, nl_langinfo_l(item, locale.get()), locale.get());
+    return format_time(when, nl_langinfo_l(item, locale), locale);
 }
 
 std::string format_for_user(const std::tm& when, nl_item item)
@@ -76,10 +106,10 @@ std::optional<std::string> long_time_text(const std::tm& when, const std::string
 
 std::optional<char> decimal_separator(const std::string& locale_name)
 {
-    const Locale locale(LC_NUMERIC_MASK, locale_name);
+    const locale_t locale = open_locale(LC_NUMERIC_MASK, locale_name);
     if (!locale)
         return std::nullopt;
-    const char* radix = nl_langinfo_l(RADIXCHAR, locale.get());
+    const char* radix = nl_langinfo_l(RADIXCHAR, locale);
     if (!radix || radix[0] == '\0' || radix[1] != '\0')
         return '.';
     return radix[0];
