@@ -64,10 +64,12 @@ measure() {
     "$name" "$client_pct" "$server_pct" "$(awk -v a="$client_pct" -v b="$server_pct" 'BEGIN { print a + b }')" "$seconds"
 }
 
-# Frames a second of the saver: each frame is one request batch on its connection.
+# Frames a second of the saver: between two frames its event loop waits once,
+# in ppoll, for the next tick. (Requests are no measure: Xlib flushes its
+# buffer as often as a frame's rectangles fill it.)
 frame_rate() {
   local count
-  count=$(timeout 5 strace -f -c -e trace=writev -p "$1" 2>&1 | awk '$NF == "writev" { print $4 }')
+  count=$(timeout 5 strace -f -c -e trace=ppoll -p "$1" 2>&1 | awk '$NF == "ppoll" { print $4 }')
   awk -v n="${count:-0}" 'BEGIN { printf "%.1f", n / 5 }'
 }
 
