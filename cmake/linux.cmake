@@ -37,6 +37,22 @@ endif()
 add_executable(frostwisp ${CMAKE_SOURCE_DIR}/toolkit/x11/main.cpp)
 target_link_libraries(frostwisp PRIVATE frostwisp_x11)
 
+# The program's icon for menus and launchers, at the sizes icon themes use.
+add_executable(make_icons ${CMAKE_SOURCE_DIR}/resources/make_icons.cpp)
+target_link_libraries(make_icons PRIVATE frostwisp_core PNG::PNG)
+set(icon_sizes 16 32 48 64 128 256)
+set(icon_files "")
+foreach(size IN LISTS icon_sizes)
+  list(APPEND icon_files ${CMAKE_BINARY_DIR}/icons/hicolor/${size}x${size}/apps/frostwisp.png)
+endforeach()
+add_custom_command(
+  OUTPUT ${icon_files}
+  COMMAND make_icons ${CMAKE_SOURCE_DIR}/resources/frostwisp.ico ${CMAKE_BINARY_DIR}/icons/hicolor ${icon_sizes}
+  DEPENDS make_icons ${CMAKE_SOURCE_DIR}/resources/frostwisp.ico
+  COMMENT "Making the menu icons"
+  VERBATIM)
+add_custom_target(frostwisp_icons ALL DEPENDS ${icon_files})
+
 include(GNUInstallDirs)
 install(TARGETS frostwisp RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
 install(FILES ${CMAKE_SOURCE_DIR}/toolkit/x11/frostwisp.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
