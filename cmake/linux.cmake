@@ -54,5 +54,24 @@ add_custom_command(
 add_custom_target(frostwisp_icons ALL DEPENDS ${icon_files})
 
 include(GNUInstallDirs)
-install(TARGETS frostwisp RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+install(TARGETS frostwisp RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The daemon runs its hacks from one folder; the hack there is the program itself.
+file(RELATIVE_PATH hack_link /prefix/${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver /prefix/${CMAKE_INSTALL_BINDIR}/frostwisp)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging/libexec)
+file(CREATE_LINK ${hack_link} ${CMAKE_BINARY_DIR}/packaging/libexec/frostwisp SYMBOLIC)
+install(FILES ${CMAKE_BINARY_DIR}/packaging/libexec/frostwisp DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
 install(FILES ${CMAKE_SOURCE_DIR}/toolkit/x11/frostwisp.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/frostwisp-settings.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/frostwisp.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+
+# The manual page names the folders it is installed with, which are known only
+# when it is installed (cmake --install --prefix, a package).
+set(man_code "set(PROJECT_VERSION ${PROJECT_VERSION})\n")
+foreach(dir BINDIR LIBEXECDIR DATADIR)
+  string(APPEND man_code "set(CMAKE_INSTALL_FULL_${dir} [[${CMAKE_INSTALL_${dir}}]])\n"
+                         "cmake_path(ABSOLUTE_PATH CMAKE_INSTALL_FULL_${dir} BASE_DIRECTORY \"\${CMAKE_INSTALL_PREFIX}\")\n")
+endforeach()
+install(CODE "${man_code}
+  configure_file([[${CMAKE_SOURCE_DIR}/packaging/frostwisp.6.in]] [[${CMAKE_BINARY_DIR}/packaging/frostwisp.6]] @ONLY)
+  file(INSTALL [[${CMAKE_BINARY_DIR}/packaging/frostwisp.6]] DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man6\")")
