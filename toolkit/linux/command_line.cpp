@@ -200,7 +200,8 @@ std::string usage_text()
            "\n"
            "As an XScreenSaver hack (no grab, ends on SIGTERM):\n"
            "  -root, --root        draw into the root window, or into $XSCREENSAVER_WINDOW\n"
-           "  -window-id ID        draw into window ID (0x... or decimal)\n"
+           "  -window-id ID, --window-id ID\n"
+           "                       draw into window ID (0x... or decimal)\n"
            "\n"
            "Settings for this run only (the stored ones stay as they are):\n"
            "  --max-flakes N       most flakes at once, 0..500\n"
@@ -211,7 +212,9 @@ std::string usage_text()
            "  --restart, --no-restart\n"
            "                       rebuild the scene periodically or not\n"
            "  --restart-minutes N  minutes between rebuilds\n"
-           "  --background NAME    black, blue, gray, desktop or random\n";
+           "  --background NAME    black, blue, gray, desktop or random\n"
+           "\n"
+           "  --help               this text\n";
 }
 
 }  // namespace fw
