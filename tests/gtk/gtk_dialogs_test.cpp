@@ -211,7 +211,7 @@ TEST_F(GtkDialogsTest, TheUsersChangesRunTheHandlers)
     EXPECT_EQ(Saver::SaverSettings.Background, 2);
 
     gtk_button_clicked(GTK_BUTTON(widget(d.cmdHomepage)));
-    EXPECT_EQ(gtk->calls, std::vector<std::string>{"open www.frostwisp.example"});
+    EXPECT_EQ(gtk->calls, std::vector<std::string>{"open https://www.frostwisp.example/"});
 
     gtk_button_clicked(GTK_BUTTON(widget(d.cmdOK)));
     EXPECT_FALSE(d.loaded());

@@ -158,7 +158,7 @@ TEST_F(DialogControlsTest, ClickOnTheLinkLabelOpensTheAddress)
     SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     ASSERT_EQ(backend->opened.size(), 1u);
-    EXPECT_EQ(backend->opened[0], std::string(Saver::web_address));
+    EXPECT_EQ(backend->opened[0], "https://www.frostwisp.example/");
 
     SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // the picture: nothing
     EXPECT_EQ(backend->opened.size(), 1u);
