@@ -2,7 +2,8 @@
 # The settings dialog as a user meets it: "/C" opens it centred on the screen;
 # OK without changes writes exactly the eight defaults; unchecking Random and
 # picking "Gray / Grau" stores Background 2; the close box leaves the file as
-# it was; Alt+D and Alt+O put back the defaults and store them.
+# it was; Alt+D and Alt+O put back the defaults and store them; at 200 % the
+# dialog is twice as large.
 set -uo pipefail
 source "$(dirname "$0")/lib/x11.sh"
 
@@ -48,6 +49,7 @@ defaults='Background=4 Date=1 Restart=1 Size=6 SpeedF=6 Time=1 maxFl=110 rTime=6
 open_settings
 eval "$(xdotool getwindowgeometry --shell "$dialog")"
 (( WIDTH == 390 && HEIGHT == 310 )) || fail "the dialog is ${WIDTH}x$HEIGHT, not 390x310"
+width_96=$WIDTH height_96=$HEIGHT
 (( X == (1024 - 390) / 2 && Y == (768 - 310) / 2 )) || fail "the dialog is at $X,$Y, not centred"
 keep_screenshot "$dialog" opened
 click_twips $(( 4440 + 600 )) $(( 3480 + 487 ))   # OK
@@ -90,4 +92,20 @@ xdotool key alt+o
 expect_end "Alt+O"
 [[ $(stored) == "$defaults" ]] || fail "Alt+D, Alt+O stored: $(stored)"
 note "Alt+D and Alt+O stored the defaults"
+
+# ---- at 200 %, as X desktops set it (Xft.dpi 192 and GDK_SCALE=2), the
+# dialog has twice the size in the display's pixels, not four times
+echo "Xft.dpi: 192" | xrdb -nocpp -merge || fail "cannot set Xft.dpi"
+export GDK_SCALE=2
+open_settings
+unset GDK_SCALE
+xrdb -nocpp -remove
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+keep_screenshot "$dialog" scaled
+(( 100 * WIDTH >= 95 * 2 * width_96 && 100 * WIDTH <= 105 * 2 * width_96 &&
+   100 * HEIGHT >= 95 * 2 * height_96 && 100 * HEIGHT <= 105 * 2 * height_96 )) ||
+  fail "at 192 dpi and GDK_SCALE=2 the dialog is ${WIDTH}x$HEIGHT, not about twice ${width_96}x$height_96"
+close_window "$dialog"
+expect_end "the close box at 192 dpi"
+note "at 192 dpi and GDK_SCALE=2 the dialog is ${WIDTH}x$HEIGHT"
 echo "$script_name: ok"

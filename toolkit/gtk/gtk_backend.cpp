@@ -2,6 +2,7 @@
 
 #include "toolkit/bitmap.h"
 #include "toolkit/dialog_form.h"
+#include "toolkit/numbers.h"
 #include "toolkit/resources.h"
 
 #include <gdk/gdkx.h>
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@ namespace {
 
 int open_windows = 0;
 ModalLoop modal_loop;
+std::optional<GtkScaling> scaling;  // known once GTK is open
 
 // The program's own rules, over whatever theme is installed: every widget
 // keeps to the size its control gives it, as the dialogs were laid out for
@@ -60,23 +63,26 @@ std::string css_color(Color c)
     return text;
 }
 
-// Points with two decimals and a '.', whatever the user's locale says.
-std::string css_points(double points)
+// Pixels with two decimals and a '.', whatever the user's locale says.
+std::string css_pixels(double pixels)
 {
-    const long hundredths = std::lround(points * 100);
+    const long hundredths = std::lround(pixels * 100);
     char text[32];
-    std::snprintf(text, sizeof text, "%ld.%02ldpt", hundredths / 100, hundredths % 100);
+    std::snprintf(text, sizeof text, "%ld.%02ldpx", hundredths / 100, hundredths % 100);
     return text;
 }
 
-std::string css_font(const FontSpec& font)
+// The size goes in GTK's pixels at the dialog's own resolution: in points GTK
+// would measure it at its font resolution, which may hold the display's
+// scale a second time.
+std::string css_font(const FontSpec& font, double dpi)
 {
     std::string family = "\"" + font.face + "\"";
     // The classic dialog face is rarely installed on Linux; a face with the
     // same widths keeps the captions within their controls.
     if (font.face == "MS Sans Serif") family += ", \"Liberation Sans\", Arial";
     family += ", sans-serif";
-    return "font-family: " + family + "; font-size: " + css_points(font.points) +
+    return "font-family: " + family + "; font-size: " + css_pixels(font.points * dpi / 72.0) +
            "; font-weight: " + (font.weight == FontWeight::bold ? "bold" : "normal") + ";";
 }
 
@@ -240,6 +246,9 @@ private:
     void sync_value(Bound& b);
     void restyle(Bound& b);
     void focus_first();
+    // Twips to GTK's pixels, which are the display's divided by GTK's scale.
+    int px_x(int twips) const { return static_cast<int>(round_even(twips / twips_per_px_x_)); }
+    int px_y(int twips) const { return static_cast<int>(round_even(twips / twips_per_px_y_)); }
     GtkWidget* hidden_option(const Control* container);
     // Runs a user's action on a control; false when it closed the window.
     template <class Action> static bool user_action(Bound* b, Action&& action);
@@ -259,6 +268,9 @@ private:
     std::map<const Control*, GtkWidget*> hidden_options_;  // by container: "no option selected"
     std::shared_ptr<bool> open_ = std::make_shared<bool>(true);
     bool syncing_ = false;
+    int scale_ = 1;
+    double twips_per_px_x_ = 15;
+    double twips_per_px_y_ = 15;
 };
 
 GtkDialogWindow::GtkDialogWindow(DialogForm& form) : form_(form)
@@ -266,6 +278,9 @@ GtkDialogWindow::GtkDialogWindow(DialogForm& form) : form_(form)
     ++open_windows;
     const DialogDesign& design = form.dialog_design();
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    scale_ = std::max(gtk_widget_get_scale_factor(window_), 1);
+    twips_per_px_x_ = platform().twips_per_pixel_x() * scale_;
+    twips_per_px_y_ = platform().twips_per_pixel_y() * scale_;
     gtk_style_context_add_class(gtk_widget_get_style_context(window_), "frostwisp-dialog");
     gtk_widget_set_name(window_, form.name().c_str());
     gtk_window_set_title(GTK_WINDOW(window_), design.form.caption.c_str());
@@ -297,8 +312,7 @@ GtkDialogWindow::GtkDialogWindow(DialogForm& form) : form_(form)
         g_object_unref(css);
     }
     fixed_ = gtk_fixed_new();
-    gtk_widget_set_size_request(fixed_, twips_to_pixels_x(design.client_width_twips),
-                                twips_to_pixels_y(design.client_height_twips));
+    gtk_widget_set_size_request(fixed_, px_x(design.client_width_twips), px_y(design.client_height_twips));
     gtk_container_add(GTK_CONTAINER(window_), fixed_);
     g_signal_connect(window_, "delete-event", G_CALLBACK(on_delete), this);
     g_signal_connect(fixed_, "focus", G_CALLBACK(on_focus), this);
@@ -387,14 +401,20 @@ void GtkDialogWindow::make_widget(Bound& b)
         auto& image = static_cast<ImageBox&>(c);
         GdkPixbuf* pixbuf = pixbuf_of(image.picture);
         if (pixbuf && image.stretch) {
+            // Stretched to the display's pixels, so that a scaled window
+            // does not stretch it a second time.
             const TwipRect r = form_.client_rect(c);
-            GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, std::max(twips_to_pixels_x(r.width), 1),
-                                                        std::max(twips_to_pixels_y(r.height), 1), GDK_INTERP_NEAREST);
+            GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, std::max(px_x(r.width), 1) * scale_,
+                                                        std::max(px_y(r.height), 1) * scale_, GDK_INTERP_NEAREST);
             g_object_unref(pixbuf);
-            pixbuf = scaled;
+            cairo_surface_t* surface = gdk_cairo_surface_create_from_pixbuf(scaled, scale_, nullptr);
+            g_object_unref(scaled);
+            b.widget = gtk_image_new_from_surface(surface);
+            cairo_surface_destroy(surface);
+        } else {
+            b.widget = pixbuf ? gtk_image_new_from_pixbuf(pixbuf) : gtk_image_new();
+            if (pixbuf) g_object_unref(pixbuf);
         }
-        b.widget = pixbuf ? gtk_image_new_from_pixbuf(pixbuf) : gtk_image_new();
-        if (pixbuf) g_object_unref(pixbuf);
         gtk_widget_set_halign(b.widget, GTK_ALIGN_START);
         gtk_widget_set_valign(b.widget, GTK_ALIGN_START);
         break;
@@ -455,8 +475,8 @@ GtkWidget* GtkDialogWindow::hidden_option(const Control* container)
 void GtkDialogWindow::place(Bound& b)
 {
     const TwipRect r = form_.client_rect(*b.control);
-    gtk_fixed_move(GTK_FIXED(fixed_), b.holder, twips_to_pixels_x(r.left), twips_to_pixels_y(r.top));
-    gtk_widget_set_size_request(b.holder, twips_to_pixels_x(r.width), twips_to_pixels_y(r.height));
+    gtk_fixed_move(GTK_FIXED(fixed_), b.holder, px_x(r.left), px_y(r.top));
+    gtk_widget_set_size_request(b.holder, px_x(r.width), px_y(r.height));
 }
 
 void GtkDialogWindow::sync(Bound& b, ControlProperty property)
@@ -519,7 +539,7 @@ void GtkDialogWindow::sync_value(Bound& b)
 void GtkDialogWindow::restyle(Bound& b)
 {
     Control& c = *b.control;
-    std::string text_rule = "* { " + css_font(c.Font());
+    std::string text_rule = "* { " + css_font(c.Font(), 1440.0 / twips_per_px_y_);
     // Labels always show their own colour; other controls keep the theme's
     // (which also dims them when disabled) unless the program set one.
     if (c.kind() == ControlKind::label || c.ForeColor() != window_text_color)
@@ -589,7 +609,8 @@ bool GtkDialogWindow::set_topmost(bool topmost, bool activate)
 
 void GtkDialogWindow::move(int left, int top, int, int)
 {
-    if (window_) gtk_window_move(GTK_WINDOW(window_), left, top);
+    // The position comes in the display's pixels.
+    if (window_) gtk_window_move(GTK_WINDOW(window_), left / scale_, top / scale_);
 }
 
 void GtkDialogWindow::destroy()
@@ -712,6 +733,10 @@ bool gtk_backend_init()
         // GTK must not switch the process to another one.
         gtk_disable_setlocale();
         if (!gtk_init_check(nullptr, nullptr)) return false;
+        GdkScreen* screen = gdk_screen_get_default();
+        gtk_settings_get_for_screen(screen);  // sets the screen's font resolution
+        scaling = GtkScaling{gdk_window_get_scale_factor(gdk_screen_get_root_window(screen)),
+                             gdk_screen_get_resolution(screen)};
         GtkCssProvider* css = gtk_css_provider_new();
         gtk_css_provider_load_from_data(css, base_css, -1, nullptr);
         gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
@@ -728,6 +753,8 @@ std::unique_ptr<NativeWindow> create_gtk_window(Form& form)
     if (!dialog || !gtk_backend_init()) return nullptr;
     return std::make_unique<GtkDialogWindow>(*dialog);
 }
+
+std::optional<GtkScaling> gtk_scaling() { return scaling; }
 
 void gtk_backend_pump()
 {
