@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The settings dialog as a user meets it: "/C" opens it centred on the screen;
 # OK without changes writes exactly the eight defaults; unchecking Random and
-# picking "Gray / Grau" stores Background 2; the close box leaves the file as
+# picking "Gray / Grau" stores Background 2; the scroll bars move by their
+# arrows (also held), keys, wheel and track; the close box leaves the file as
 # it was; Alt+D and Alt+O put back the defaults and store them; at 200 % the
 # dialog is twice as large.
 set -uo pipefail
@@ -69,6 +70,49 @@ expect_end "OK"
 grep -qx 'Background=2' <(tr -d '\r' <"$ini") || fail "Background not 2: $(stored)"
 [[ $(stored) == "${defaults/Background=4/Background=2}" ]] || fail "other settings changed: $(stored)"
 note "Random off and Gray stored Background 2"
+
+# ---- the bars as a person moves them: an arrow, Page Up, the wheel, the
+# track, and the minutes' tiny bar by its arrows and by Home and End
+focus_dialog() { xdotool windowfocus --sync "$dialog" 2>/dev/null || xdotool windowfocus "$dialog"; sleep 0.2; }
+vsc_up() { click_twips 1927 4020; }     # vscTime: 1800, 3960 twips into the window, 255 square
+vsc_down() { click_twips 1927 4150; }
+ok() { click_twips $(( 4440 + 600 )) $(( 3480 + 487 )); }
+rm -f "$ini"
+open_settings
+focus_dialog
+click_twips 2460 700                    # HScroll(0)'s right arrow: 50 -> 55
+xdotool key Tab Page_Up                 # the focus goes on to HScroll(1): 50 -> 30
+xdotool mousemove --window "$dialog" $(( 1260 / 15 )) $(( 1900 / 15 )) click 5  # HScroll(2), a notch down: 55
+sleep 0.2
+click_twips 960 1900                    # HScroll(2)'s track left of the thumb: 35
+vsc_up; vsc_up; vsc_up                  # 10 minutes -> 13
+keep_screenshot "$dialog" bars
+ok
+expect_end "OK after moving the bars"
+expected="Background=4 Date=1 Restart=1 Size=4.8 SpeedF=4.4 Time=1 maxFl=119 rTime=780 "
+[[ $(stored) == "$expected" ]] || fail "after moving the bars: $(stored), not $expected"
+note "an arrow, Page Up, a wheel notch, the track and the minutes' up arrow three times were stored"
+
+open_settings
+focus_dialog
+xdotool mousemove --window "$dialog" $(( 2460 / 15 )) $(( 700 / 15 )) mousedown 1
+sleep 1.5                               # held: the arrow repeats
+xdotool mouseup 1
+vsc_down                                # the bar takes the focus: 9 minutes
+xdotool key End                         # position 99: 1 minute
+ok
+expect_end "OK after End"
+grep -qx 'rTime=60' <(tr -d '\r' <"$ini") || fail "End did not reach 1 minute: $(stored)"
+max=$(tr -d '\r' <"$ini" | sed -n 's/^maxFl=//p')
+(( max > 119 )) || fail "a held arrow moved the count to $max, not further than one step"
+open_settings
+focus_dialog
+vsc_up
+xdotool key Home                        # position 1: 99 minutes
+ok
+expect_end "OK after Home"
+grep -qx 'rTime=5940' <(tr -d '\r' <"$ini") || fail "Home did not reach 99 minutes: $(stored)"
+note "a held arrow repeated up to $max flakes; End and Home reached 1 and 99 minutes"
 
 # ---- the close box writes nothing
 settings Background=1 maxFl=150 rTime=1800

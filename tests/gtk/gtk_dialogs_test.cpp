@@ -4,6 +4,7 @@
 #include "dialogs/frm_info.h"
 #include "host/saver.h"
 #include "toolkit/gtk/gtk_backend.h"
+#include "toolkit/gtk/gtk_scroll_bar.h"
 
 #include "../support/headless_fixture.h"
 
@@ -51,6 +52,30 @@ std::map<std::string, GtkWidget*> placed(GtkWindow* window)
     for (GList* l = children; l; l = l->next) widgets[gtk_widget_get_name(GTK_WIDGET(l->data))] = GTK_WIDGET(l->data);
     g_list_free(children);
     return widgets;
+}
+
+// Hands the widget an event as its window would; the end-to-end tests move
+// the real pointer and keyboard.
+void send(GtkWidget* widget, GdkEventType type, double x = 0, double y = 0, guint key = 0)
+{
+    GdkEvent* event = gdk_event_new(type);
+    event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget)));
+    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+    if (type == GDK_KEY_PRESS) {
+        event->key.keyval = key;
+    } else if (type == GDK_MOTION_NOTIFY) {
+        event->motion.x = x;
+        event->motion.y = y;
+    } else if (type == GDK_SCROLL) {
+        event->scroll.direction = GDK_SCROLL_SMOOTH;
+        event->scroll.delta_y = y;
+    } else {
+        event->button.x = x;
+        event->button.y = y;
+        event->button.button = GDK_BUTTON_PRIMARY;
+    }
+    gtk_widget_event(widget, event);
+    gdk_event_free(event);
 }
 
 GtkLabel* label_in(GtkWidget* widget)
@@ -177,7 +202,7 @@ TEST_F(GtkDialogsTest, CodeChangesShowInTheWidgets)
     d.chkOpt(0).set_Value(2);
     EXPECT_TRUE(gtk_toggle_button_get_inconsistent(GTK_TOGGLE_BUTTON(widget(d.chkOpt(0)))));
     d.HScroll(1).set_Value(73);
-    EXPECT_EQ(gtk_range_get_value(GTK_RANGE(widget(d.HScroll(1)))), 73);
+    EXPECT_EQ(GtkScrollBar::of(widget(d.HScroll(1)))->value(), 73);
     d.vscTime.set_Value(60);
     EXPECT_STREQ(gtk_label_get_text(label_in(widget(d.lblTime))), "40");
     d.chkRandom.set_Value(0);
@@ -199,10 +224,10 @@ TEST_F(GtkDialogsTest, TheUsersChangesRunTheHandlers)
     gtk_button_clicked(GTK_BUTTON(widget(d.chkOpt(2))));
     EXPECT_TRUE(d.vscTime.Enabled());
 
-    gtk_range_set_value(GTK_RANGE(widget(d.vscTime)), 75.4);
-    EXPECT_EQ(d.vscTime.Value(), 75);
-    EXPECT_EQ(d.lblTime.Caption(), "25");
-    EXPECT_EQ(gtk_range_get_value(GTK_RANGE(widget(d.vscTime))), 75);
+    send(widget(d.vscTime), GDK_KEY_PRESS, 0, 0, GDK_KEY_Up);
+    EXPECT_EQ(d.vscTime.Value(), 89);
+    EXPECT_EQ(d.lblTime.Caption(), "11");
+    EXPECT_EQ(GtkScrollBar::of(widget(d.vscTime))->value(), 89);
 
     gtk_button_clicked(GTK_BUTTON(widget(d.chkRandom)));
     EXPECT_EQ(d.chkRandom.Value(), 0);
@@ -216,9 +241,41 @@ TEST_F(GtkDialogsTest, TheUsersChangesRunTheHandlers)
     gtk_button_clicked(GTK_BUTTON(widget(d.cmdOK)));
     EXPECT_FALSE(d.loaded());
     EXPECT_EQ(memory->read("Frostwisp", "Settings", "Background"), "2");
-    EXPECT_EQ(memory->read("Frostwisp", "Settings", "rTime"), "1500");
+    EXPECT_EQ(memory->read("Frostwisp", "Settings", "rTime"), "660");
     settle();
     EXPECT_EQ(toplevel_named("frmConfig"), nullptr);
+}
+
+TEST_F(GtkDialogsTest, ADraggedThumbAsksOnceOnReleaseAndTheWheelCountsWholeNotches)
+{
+    frmConfig& d = open_config();
+    int runs = 0;
+    d.HScroll(1).set_handler([&] { ++runs; });
+    GtkWidget* bar = widget(d.HScroll(1));
+    GtkScrollBar::Layout l = GtkScrollBar::of(bar)->layout();
+    ASSERT_GE(l.thumb_start, 0);
+    const double grip = l.thumb_start + l.thumb_length / 2.0;
+    send(bar, GDK_BUTTON_PRESS, grip, 5);
+    send(bar, GDK_MOTION_NOTIFY, grip + l.length, 5);  // beyond the end: the thumb stops there
+    EXPECT_EQ(GtkScrollBar::of(bar)->layout().thumb_start, l.length - l.forward_arrow - l.thumb_length);
+    EXPECT_EQ(d.HScroll(1).Value(), 50);
+    send(bar, GDK_BUTTON_RELEASE, grip + l.length, 5);
+    EXPECT_EQ(d.HScroll(1).Value(), 100);
+    EXPECT_EQ(runs, 1);
+
+    // A touchpad's small deltas make a line once they add up to a notch.
+    send(bar, GDK_SCROLL, 0, -0.5);
+    EXPECT_EQ(runs, 1);
+    send(bar, GDK_SCROLL, 0, -0.5);
+    EXPECT_EQ(d.HScroll(1).Value(), 95);
+    EXPECT_EQ(runs, 2);
+
+    // A disabled bar takes nothing and shows no thumb.
+    d.chkOpt(2).set_Value(0);
+    settle();
+    EXPECT_LT(GtkScrollBar::of(widget(d.vscTime))->layout().thumb_start, 0);
+    send(widget(d.vscTime), GDK_KEY_PRESS, 0, 0, GDK_KEY_Home);
+    EXPECT_EQ(d.vscTime.Value(), 90);
 }
 
 TEST_F(GtkDialogsTest, TabFollowsTheDialogsFocusOrder)

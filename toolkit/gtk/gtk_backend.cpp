@@ -1,5 +1,7 @@
 #include "toolkit/gtk/gtk_backend.h"
 
+#include "toolkit/gtk/gtk_scroll_bar.h"
+
 #include "toolkit/bitmap.h"
 #include "toolkit/dialog_form.h"
 #include "toolkit/numbers.h"
@@ -32,23 +34,6 @@ constexpr const char* base_css = R"css(
 .frostwisp-dialog button { min-height: 0; min-width: 0; padding: 1px; }
 .frostwisp-dialog checkbutton, .frostwisp-dialog radiobutton { min-height: 0; padding: 0; margin: 0; }
 .frostwisp-dialog check, .frostwisp-dialog radio { min-width: 12px; min-height: 12px; margin: 0 4px 0 0; padding: 0; }
-.frostwisp-dialog scrollbar {
-  min-width: 0; min-height: 0; padding: 0; border-width: 0;
-  -GtkScrollbar-has-backward-stepper: true; -GtkScrollbar-has-forward-stepper: true;
-}
-.frostwisp-dialog scrollbar contents, .frostwisp-dialog scrollbar trough { min-width: 0; min-height: 0; margin: 0; padding: 0; border-width: 0; }
-.frostwisp-dialog scrollbar slider {
-  min-width: 0; min-height: 0; margin: 0; border-radius: 0; border: 1px solid #8c8c8c; background-color: #dcdcdc;
-}
-.frostwisp-dialog scrollbar.horizontal slider { min-width: 11px; min-height: 11px; }
-.frostwisp-dialog scrollbar.vertical slider { min-width: 15px; min-height: 0; }
-.frostwisp-dialog scrollbar button {
-  min-width: 0; min-height: 0; padding: 0; margin: 0; border-radius: 0; border: 1px solid #8c8c8c;
-  background-color: #ececec; color: #000000;
-}
-.frostwisp-dialog scrollbar.horizontal button { min-width: 11px; min-height: 11px; }
-.frostwisp-dialog scrollbar.vertical button { min-width: 15px; min-height: 5px; }
-.frostwisp-dialog scrollbar button:disabled { color: #a0a0a0; }
 .frostwisp-dialog frame > label { padding: 0 2px; margin: 0; }
 .frostwisp-dialog frame.frostwisp-sunken > border { border: 2px inset #a0a0a0; border-radius: 0; }
 )css";
@@ -211,7 +196,7 @@ struct Bound {
     GtkWidget* holder = nullptr;  // what is placed in the window, at the control's size
     GtkWidget* widget = nullptr;  // the control's own widget, inside the holder
     GtkLabel* label = nullptr;    // the widget showing the caption, if any
-    GtkAdjustment* adjustment = nullptr;
+    GtkScrollBar* scroll_bar = nullptr;
     GtkCssProvider* text_css = nullptr;  // colour and font, for the widget and its parts
     GtkCssProvider* box_css = nullptr;   // background, for the outer widget only
 
@@ -257,7 +242,7 @@ private:
     static gboolean on_focus(GtkWidget*, GtkDirectionType direction, gpointer self);
     static void on_clicked(GtkButton*, gpointer bound);
     static void on_toggled(GtkToggleButton* button, gpointer bound);
-    static void on_scrolled(GtkAdjustment* adjustment, gpointer bound);
+    static void on_scroll_request(Bound* b, ScrollRequest request, int position);
     static gboolean on_label_release(GtkWidget*, GdkEventButton* event, gpointer bound);
     static gboolean on_label_crossing(GtkWidget* widget, GdkEventCrossing* event, gpointer);
 
@@ -452,11 +437,10 @@ void GtkDialogWindow::make_widget(Bound& b)
         break;
     case ControlKind::hscroll_bar:
     case ControlKind::vscroll_bar:
-        b.adjustment = gtk_adjustment_new(0, 0, 1, 1, 1, 0);
-        b.widget = gtk_scrollbar_new(
-            c.kind() == ControlKind::hscroll_bar ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL, b.adjustment);
-        gtk_range_set_round_digits(GTK_RANGE(b.widget), 0);
-        g_signal_connect(b.adjustment, "value-changed", G_CALLBACK(on_scrolled), &b);
+        b.scroll_bar = &GtkScrollBar::create(
+            c.kind() == ControlKind::hscroll_bar ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL,
+            [bound = &b](ScrollRequest request, int position) { on_scroll_request(bound, request, position); });
+        b.widget = b.scroll_bar->widget();
         break;
     }
     gtk_widget_set_can_focus(b.widget, c.takes_focus());
@@ -527,12 +511,10 @@ void GtkDialogWindow::sync_value(Bound& b)
                 static_cast<OptionButton*>(other)->Value())
                 return;
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(hidden_option(c.container())), TRUE);
-    } else if (b.adjustment) {
+    } else if (b.scroll_bar) {
+        // Min lies at the left or top end, also when it is the larger value.
         auto& bar = static_cast<ScrollBar&>(c);
-        const bool inverted = bar.Min() > bar.Max();
-        gtk_range_set_inverted(GTK_RANGE(b.widget), inverted);
-        gtk_adjustment_configure(b.adjustment, bar.Value(), inverted ? bar.Max() : bar.Min(),
-                                 inverted ? bar.Min() : bar.Max(), bar.SmallChange(), bar.LargeChange(), 0);
+        b.scroll_bar->show(bar.Min(), bar.Max(), bar.Value());
     }
 }
 
@@ -698,10 +680,20 @@ void GtkDialogWindow::on_toggled(GtkToggleButton* button, gpointer bound)
     user_action(b, [](Control& c) { c.user_click(); });
 }
 
-void GtkDialogWindow::on_scrolled(GtkAdjustment* adjustment, gpointer bound)
+void GtkDialogWindow::on_scroll_request(Bound* b, ScrollRequest request, int position)
 {
-    const int value = static_cast<int>(std::lround(gtk_adjustment_get_value(adjustment)));
-    user_action(static_cast<Bound*>(bound), [value](Control& c) { static_cast<ScrollBar&>(c).user_scroll_to(value); });
+    user_action(b, [request, position](Control& c) {
+        auto& bar = static_cast<ScrollBar&>(c);
+        switch (request) {
+        case ScrollRequest::line_back: bar.user_step(-bar.SmallChange()); break;
+        case ScrollRequest::line_forward: bar.user_step(bar.SmallChange()); break;
+        case ScrollRequest::page_back: bar.user_step(-bar.LargeChange()); break;
+        case ScrollRequest::page_forward: bar.user_step(bar.LargeChange()); break;
+        case ScrollRequest::to_start: bar.user_scroll_to(bar.Min()); break;
+        case ScrollRequest::to_end: bar.user_scroll_to(bar.Max()); break;
+        case ScrollRequest::to_position: bar.user_scroll_to(position); break;
+        }
+    });
 }
 
 gboolean GtkDialogWindow::on_label_release(GtkWidget*, GdkEventButton* event, gpointer bound)
