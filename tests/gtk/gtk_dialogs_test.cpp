@@ -297,6 +297,48 @@ TEST_F(GtkDialogsTest, TabFollowsTheDialogsFocusOrder)
     EXPECT_STREQ(gtk_widget_get_name(gtk_window_get_focus(window)), "HScroll-2");
 }
 
+// The window as it would show on the screen, for one pixel rectangle.
+std::vector<uint32_t> drawn(GtkWindow* window, const GtkAllocation& area)
+{
+    gtk_container_check_resize(GTK_CONTAINER(window));  // lays out what the changes left to lay out
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, area.width, area.height);
+    cairo_t* cr = cairo_create(surface);
+    cairo_translate(cr, -area.x, -area.y);
+    gtk_widget_draw(GTK_WIDGET(window), cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    std::vector<uint32_t> pixels;
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < area.height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface) + y * stride);
+        pixels.insert(pixels.end(), row, row + area.width);
+    }
+    cairo_surface_destroy(surface);
+    return pixels;
+}
+
+TEST_F(GtkDialogsTest, EveryControlShowsTheKeyboardFocus)
+{
+    frmConfig& d = open_config();
+    d.chkRandom.set_Value(0);  // the options take the focus too
+    gtk_window_set_focus_visible(window, TRUE);  // as after the first key
+    settle();
+    // Each control in Tab order, drawn with the focus and again once the
+    // focus has gone on to the next one: the two must differ.
+    std::vector<std::string> unseen;
+    for (size_t i = 0; i < d.focus_order().size() - 3; ++i) {  // three options are passed over
+        GtkWidget* focused = gtk_window_get_focus(window);
+        ASSERT_NE(focused, nullptr);
+        GtkAllocation area;
+        gtk_widget_get_allocation(gtk_widget_get_parent(focused), &area);
+        const auto with_focus = drawn(window, area);
+        gtk_widget_child_focus(GTK_WIDGET(window), GTK_DIR_TAB_FORWARD);
+        settle();
+        if (drawn(window, area) == with_focus) unseen.push_back(gtk_widget_get_name(focused));
+    }
+    EXPECT_EQ(unseen, std::vector<std::string>{});
+}
+
 TEST_F(GtkDialogsTest, TheCloseBoxClosesWithoutWriting)
 {
     frmConfig& d = open_config();

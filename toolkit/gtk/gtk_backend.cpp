@@ -34,6 +34,8 @@ constexpr const char* base_css = R"css(
 .frostwisp-dialog button { min-height: 0; min-width: 0; padding: 1px; }
 .frostwisp-dialog checkbutton, .frostwisp-dialog radiobutton { min-height: 0; padding: 0; margin: 0; }
 .frostwisp-dialog check, .frostwisp-dialog radio { min-width: 12px; min-height: 12px; margin: 0 4px 0 0; padding: 0; }
+.frostwisp-dialog *:focus { outline-color: #000000; outline-style: dotted; outline-width: 1px; }
+.frostwisp-dialog checkbutton:focus, .frostwisp-dialog radiobutton:focus { outline-offset: -1px; }
 .frostwisp-dialog frame > label { padding: 0 2px; margin: 0; }
 .frostwisp-dialog frame.frostwisp-sunken > border { border: 2px inset #a0a0a0; border-radius: 0; }
 )css";
