@@ -124,6 +124,25 @@ TEST_F(DialogControlsTest, UserActionsOnChildWindowsReachTheModel)
     EXPECT_FALSE(d.optBack(3).Value());
 }
 
+TEST_F(DialogControlsTest, AFocusedScrollBarShowsItAlsoWithoutAThumb)
+{
+    frmConfig& d = open_config();
+    // As after the first Tab: the window shows where the focus is.
+    SendMessageW(reinterpret_cast<HWND>(d.hWnd()), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    for (ScrollBar* bar : {&d.vscTime, &d.HScroll(1)}) {
+        SetFocus(child(d, d.cmdOK));
+        pump(std::chrono::milliseconds(50));
+        const Image before = window_pixels(child(d, *bar));
+        SetFocus(child(d, *bar));
+        pump(std::chrono::milliseconds(50));
+        const Image after = window_pixels(child(d, *bar));
+        ASSERT_EQ(before.pixels.size(), after.pixels.size());
+        int differ = 0;
+        for (int x = 0; x < after.width; ++x) differ += after.at(x, 0) != before.at(x, 0);
+        EXPECT_GT(differ, 2) << bar->name();  // the top edge is dotted
+    }
+}
+
 TEST_F(DialogControlsTest, DrawnLabelFollowsItsCaption)
 {
     frmConfig& d = open_config();
