@@ -242,7 +242,7 @@ gboolean GtkScrollBar::on_press(GtkWidget*, GdkEventButton* event, gpointer self
     bar->pressed_ = part;
     if (part == Part::thumb) {
         bar->drag_offset_ = static_cast<int>(std::floor(bar->pointer_)) - l.thumb_start;
-        bar->drag_thumb_ = l.thumb_start;
+        bar->drag_thumb_ = bar->drag_origin_ = l.thumb_start;
     } else if (part != Part::none) {
         bar->repeat_after(first_repeat_ms);
         bar->act(part);
@@ -260,10 +260,14 @@ gboolean GtkScrollBar::on_release(GtkWidget*, GdkEventButton* event, gpointer se
     bar->stop();
     gtk_widget_queue_draw(bar->widget_);
     if (dragged) {
+        // A thumb put back where it was keeps its value, also where a pixel
+        // of the track holds several values.
         const int room = l.length - l.back_arrow - l.forward_arrow - l.thumb_length;
         const double share = room > 0 ? static_cast<double>(l.thumb_start - l.back_arrow) / room : 0;
-        bar->handler_(ScrollRequest::to_position,
-                      bar->start_ + static_cast<int>(std::lround(share * (bar->end_ - bar->start_))));
+        const int position = l.thumb_start == bar->drag_origin_
+                                 ? bar->value_
+                                 : bar->start_ + static_cast<int>(std::lround(share * (bar->end_ - bar->start_)));
+        bar->handler_(ScrollRequest::to_position, position);
     }
     return TRUE;
 }

@@ -86,6 +86,7 @@ private:
     double pointer_ = 0;   // along the bar, while the button is down
     int drag_offset_ = 0;  // the pointer's distance from the thumb's start when the drag began
     int drag_thumb_ = -1;  // the thumb's start while dragged; -1 when not
+    int drag_origin_ = -1;  // the thumb's start when the drag began
     double wheel_ = 0;     // smooth scrolling that is not yet a whole notch
     guint timer_ = 0;
 };
