@@ -297,9 +297,18 @@ TEST_F(GtkDialogsTest, TabFollowsTheDialogsFocusOrder)
     EXPECT_STREQ(gtk_widget_get_name(gtk_window_get_focus(window)), "HScroll-2");
 }
 
-// The window as it would show on the screen, for one pixel rectangle.
+// The window as it would show on the screen while it has the keyboard, for
+// one pixel rectangle.
 std::vector<uint32_t> drawn(GtkWindow* window, const GtkAllocation& area)
 {
+    // Other tests' windows on the same display may have taken the keyboard;
+    // the window is told it has it, and no event comes between that and the
+    // drawing.
+    GdkEvent* focus = gdk_event_new(GDK_FOCUS_CHANGE);
+    focus->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window))));
+    focus->focus_change.in = TRUE;
+    gtk_widget_event(GTK_WIDGET(window), focus);
+    gdk_event_free(focus);
     gtk_container_check_resize(GTK_CONTAINER(window));  // lays out what the changes left to lay out
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, area.width, area.height);
     cairo_t* cr = cairo_create(surface);
