@@ -47,6 +47,9 @@ GtkScrollBar::GtkScrollBar(GtkOrientation orientation, Handler handler)
     };
     g_signal_connect(widget_, "focus-in-event", G_CALLBACK(redraw), nullptr);
     g_signal_connect(widget_, "focus-out-event", G_CALLBACK(redraw), nullptr);
+    // Enabled and disabled bars look different.
+    g_signal_connect(widget_, "state-flags-changed",
+                     G_CALLBACK(+[](GtkWidget* w, GtkStateFlags, gpointer) { gtk_widget_queue_draw(w); }), nullptr);
     g_signal_connect(widget_, "unmap", G_CALLBACK(on_lost), this);
     g_signal_connect(widget_, "destroy", G_CALLBACK(on_lost), this);
     g_signal_connect(widget_, "grab-broken-event", G_CALLBACK(+[](GtkWidget* w, GdkEvent*, gpointer self) -> gboolean {
