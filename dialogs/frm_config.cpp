@@ -220,7 +220,7 @@ void frmConfig::cmdInfo_Click()
 void frmConfig::cmdHomepage_Click()
 {
     Trap trap("frmConfig", "cmdhomepage_Click");
-    trap.line(50010, [&] { platform().open_url(std::string(Saver::web_address)); });
+    trap.line(50010, [&] { platform().open_url(Saver::web_url(Saver::web_address)); });
 }
 
 }  // namespace fw

@@ -106,7 +106,7 @@ void frmInfo::Form_Load()
 void frmInfo::lblHomepage_Click()
 {
     Trap trap("frmInfo", "lblHomepage_Click");
-    trap.line(50010, [&] { platform().open_url(lblHomepage.Caption()); });
+    trap.line(50010, [&] { platform().open_url(Saver::web_url(lblHomepage.Caption())); });
 }
 
 void frmInfo::OK_Click()

@@ -52,6 +52,14 @@ Form* loaded_form(std::string_view name)
 
 }  // namespace
 
+std::string web_url(std::string_view address)
+{
+    if (address.find("://") != std::string_view::npos) return std::string(address);
+    std::string url = "https://" + std::string(address);
+    if (address.find('/') == std::string_view::npos) url += '/';
+    return url;
+}
+
 int32_t window_handle_from(std::string_view normalised_command)
 {
     const std::string_view rest = normalised_command.size() > 3 ? normalised_command.substr(3) : std::string_view();

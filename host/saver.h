@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace fw {
@@ -34,6 +35,12 @@ inline constexpr std::string_view app_name = "Frostwisp";
 inline constexpr std::string_view section_name = "Settings";
 // The maker's web address, shown by the scene and opened by the dialogs.
 inline constexpr std::string_view web_address = "www.frostwisp.example";
+
+// The address as a browser opens it: a bare host name ("www.x.example")
+// becomes the https URL of the site's root ("https://www.x.example/"); an
+// address with a scheme stays as it is. Browsers and xdg-open take a bare
+// name for a file.
+std::string web_url(std::string_view address);
 
 // The start-up procedure: reads the settings, seeds the generator and opens the
 // window the command line asks for.

@@ -7,6 +7,7 @@
 #include "toolkit/runtime_error.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace fw {
 
@@ -156,9 +157,9 @@ void frmMain::Hintergrund()
         int16_t i = 0;
         trap.line(50020, [&] { StripPicture = load_bitmap_resource(100 + background); });
         trap.line(50030, [&] {
-            const int twips = platform().twips_per_pixel_x();
-            const int32_t himetric = himetric_width(StripPicture, 1440 / std::max(twips, 1));
-            w = checked16(himetric / std::max(twips, 1));
+            const double twips = platform().twips_per_pixel_x() > 0 ? platform().twips_per_pixel_x() : 15.0;
+            const int32_t himetric = himetric_width(StripPicture, static_cast<int>(std::lround(1440 / twips)));
+            w = checked16(static_cast<int64_t>(himetric / twips));
         });
         bool more = true;
         while (more && !trap.left()) {

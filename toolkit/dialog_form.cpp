@@ -16,9 +16,9 @@ FormDesign with_pixel_size(DialogDesign& dialog)
     return dialog.form;
 }
 
-int to_pixels(int twips, int twips_per_pixel)
+int to_pixels(int twips, double twips_per_pixel)
 {
-    return static_cast<int>(round_even(static_cast<double>(twips) / std::max(twips_per_pixel, 1)));
+    return static_cast<int>(round_even(twips / (twips_per_pixel > 0 ? twips_per_pixel : 15.0)));
 }
 
 }  // namespace
@@ -72,8 +72,15 @@ void DialogForm::Move(int left, int top)
                       twips_to_pixels_y(Height()));
 }
 
-int screen_width_twips() { return platform().screen_width_px() * platform().twips_per_pixel_x(); }
-int screen_height_twips() { return platform().screen_height_px() * platform().twips_per_pixel_y(); }
+int screen_width_twips()
+{
+    return static_cast<int>(round_even(platform().screen_width_px() * platform().twips_per_pixel_x()));
+}
+
+int screen_height_twips()
+{
+    return static_cast<int>(round_even(platform().screen_height_px() * platform().twips_per_pixel_y()));
+}
 
 int twips_to_pixels_x(int twips) { return to_pixels(twips, platform().twips_per_pixel_x()); }
 int twips_to_pixels_y(int twips) { return to_pixels(twips, platform().twips_per_pixel_y()); }

@@ -98,8 +98,9 @@ public:
     // Screen and windows.
     virtual int screen_width_px() const = 0;
     virtual int screen_height_px() const = 0;
-    virtual int twips_per_pixel_x() const = 0;
-    virtual int twips_per_pixel_y() const = 0;
+    // Twips per screen pixel; not always whole (7.5 at 192 dots per inch).
+    virtual double twips_per_pixel_x() const = 0;
+    virtual double twips_per_pixel_y() const = 0;
     // A copy of what the display shows in (x, y, w, h); black where nothing
     // can be read.
     virtual Image capture_screen(int x, int y, int width, int height) = 0;

@@ -356,7 +356,7 @@ TEST_F(ConfigTest, WebButtonOpensTheMakersAddress)
 {
     frmConfig& d = open();
     d.cmdHomepage.user_click();
-    EXPECT_EQ(backend->calls, std::vector<std::string>{"open www.frostwisp.example"});
+    EXPECT_EQ(backend->calls, std::vector<std::string>{"open https://www.frostwisp.example/"});
     EXPECT_TRUE(d.loaded());
 }
 

@@ -78,7 +78,7 @@ TEST_F(InfoTest, TheLinkOpensTheAddressAndOnlyOkCloses)
     info.Show(ShowMode::modal);
     info.lblHomepage.user_click();
     info.lblHomepage.user_click();
-    EXPECT_EQ(backend->calls, (std::vector<std::string>{"open www.frostwisp.example", "open www.frostwisp.example"}));
+    EXPECT_EQ(backend->calls, (std::vector<std::string>{"open https://www.frostwisp.example/", "open https://www.frostwisp.example/"}));
     EXPECT_TRUE(info.loaded());
     info.Label(2).user_click();  // plain labels do nothing
     info.Image2.user_click();

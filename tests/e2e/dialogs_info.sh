@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The info dialog: the settings dialog's info button opens it modally, centred
 # by the integer rule, with its picture, title, version and link; the link
-# opens the web address and leaves it open; its OK closes it and the settings
-# dialog goes on. xdg-open is replaced by a recorder for the run.
+# opens the web address as an https URL and leaves it open; its OK closes it
+# and the settings dialog goes on. xdg-open is replaced by a recorder for the run.
 set -uo pipefail
 source "$(dirname "$0")/lib/x11.sh"
 
@@ -11,7 +11,17 @@ trap '[[ -n ${saver_pid:-} ]] && kill -9 "$saver_pid" 2>/dev/null; x11_cleanup' 
 x11_session 1024x768
 mkdir -p "$x11_tmp/bin"
 opened=$x11_tmp/opened
-printf '#!/bin/sh\necho "$@" >>"%s"\n' "$opened" >"$x11_tmp/bin/xdg-open"
+# A stand-in for xdg-open that records what it is given and, like the real
+# one, takes exactly one argument and fails on one that is no URL (a bare host
+# name is a file name to it, and no such file exists).
+cat >"$x11_tmp/bin/xdg-open" <<EOF
+#!/bin/sh
+[ \$# -eq 1 ] || { echo "rejected: \$# arguments" >>"$opened"; exit 1; }
+case "\$1" in
+  https://?*) echo "\$1" >>"$opened" ;;
+  *) echo "rejected: \$1" >>"$opened"; exit 2 ;;
+esac
+EOF
 chmod +x "$x11_tmp/bin/xdg-open"
 export PATH=$x11_tmp/bin:$PATH
 
@@ -64,7 +74,8 @@ note "info window 356x329 at $X,$Y; $red dark red and $blue link-blue pixels"
 # The link opens the address and the dialog stays.
 click_twips "$info" $(( 840 + 1867 )) $(( 2350 + 127 ))
 sleep 0.5
-[[ $(cat "$opened" 2>/dev/null) == "www.frostwisp.example" ]] || fail "the link opened: $(cat "$opened" 2>/dev/null)"
+url=https://www.frostwisp.example/
+[[ $(cat "$opened" 2>/dev/null) == "$url" ]] || fail "the link opened: $(cat "$opened" 2>/dev/null)"
 xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | grep -qx "$info" || fail "the link closed the info window"
 
 # OK closes it; the settings dialog stays and takes input again.
@@ -74,7 +85,7 @@ xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | grep -qx "$info" &
 running "$saver_pid" || fail "the program ended with the info window"
 click_twips "$dialog" $(( 3000 + 600 )) $(( 2280 + 487 ))   # cmdHomepage
 sleep 0.5
-[[ $(wc -l <"$opened") -eq 2 ]] || fail "the web button did not open the address"
+[[ $(cat "$opened") == "$url"$'\n'"$url" ]] || fail "the web button opened: $(tail -n +2 "$opened")"
 keep_screenshot "$dialog" after-info
 
 # The info button builds the dialog afresh each time.

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # frostwisp.scr /C under Wine: OK without changes stores the eight settings as
 # REG_SZ values with their default texts, also after the info dialog has been
-# open; changes made with the mouse reach the store through the keyboard's
-# Alt+O; the close box stores nothing. At 120 dots per inch the dialog and its
-# controls keep their sizes in twips.
+# open; changes made with the mouse (an arrow, the wheel) reach the store
+# through the keyboard's Alt+O; the close box stores nothing. At 120 dots per
+# inch the dialog and its controls keep their sizes in twips.
 set -uo pipefail
 source "$(dirname "$0")/lib/wine.sh"
 
@@ -76,9 +76,11 @@ open_dialog /C
 click_at 226 118   # Random / Zufall: off, which frees the options
 click_at 226 56    # Blue / Blau
 click_at 165 46    # the right arrow of the flake-count bar: 50 -> 55
+xdotool mousemove $(( cx + 97 )) $(( cy + 126 )) click 5   # a wheel notch down on the size bar: 50 -> 55
+sleep 0.3
 xdotool key alt+o
 closes "Alt+O"
-expected="Background=1 Date=1 Restart=1 Size=6 SpeedF=6 Time=1 maxFl=119 rTime=600"
+expected="Background=1 Date=1 Restart=1 Size=6.4 SpeedF=6 Time=1 maxFl=119 rTime=600"
 [[ $(stored) == "$expected" ]] || fail "after changes: '$(stored)', expected '$expected'"
 
 forget

@@ -4,6 +4,7 @@
 #include "dialogs/frm_info.h"
 #include "host/saver.h"
 #include "toolkit/gtk/gtk_backend.h"
+#include "toolkit/gtk/gtk_scroll_bar.h"
 
 #include "../support/headless_fixture.h"
 
@@ -51,6 +52,30 @@ std::map<std::string, GtkWidget*> placed(GtkWindow* window)
     for (GList* l = children; l; l = l->next) widgets[gtk_widget_get_name(GTK_WIDGET(l->data))] = GTK_WIDGET(l->data);
     g_list_free(children);
     return widgets;
+}
+
+// Hands the widget an event as its window would; the end-to-end tests move
+// the real pointer and keyboard.
+void send(GtkWidget* widget, GdkEventType type, double x = 0, double y = 0, guint key = 0)
+{
+    GdkEvent* event = gdk_event_new(type);
+    event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(widget)));
+    gdk_event_set_device(event, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+    if (type == GDK_KEY_PRESS) {
+        event->key.keyval = key;
+    } else if (type == GDK_MOTION_NOTIFY) {
+        event->motion.x = x;
+        event->motion.y = y;
+    } else if (type == GDK_SCROLL) {
+        event->scroll.direction = GDK_SCROLL_SMOOTH;
+        event->scroll.delta_y = y;
+    } else {
+        event->button.x = x;
+        event->button.y = y;
+        event->button.button = GDK_BUTTON_PRIMARY;
+    }
+    gtk_widget_event(widget, event);
+    gdk_event_free(event);
 }
 
 GtkLabel* label_in(GtkWidget* widget)
@@ -177,7 +202,7 @@ TEST_F(GtkDialogsTest, CodeChangesShowInTheWidgets)
     d.chkOpt(0).set_Value(2);
     EXPECT_TRUE(gtk_toggle_button_get_inconsistent(GTK_TOGGLE_BUTTON(widget(d.chkOpt(0)))));
     d.HScroll(1).set_Value(73);
-    EXPECT_EQ(gtk_range_get_value(GTK_RANGE(widget(d.HScroll(1)))), 73);
+    EXPECT_EQ(GtkScrollBar::of(widget(d.HScroll(1)))->value(), 73);
     d.vscTime.set_Value(60);
     EXPECT_STREQ(gtk_label_get_text(label_in(widget(d.lblTime))), "40");
     d.chkRandom.set_Value(0);
@@ -199,10 +224,10 @@ TEST_F(GtkDialogsTest, TheUsersChangesRunTheHandlers)
     gtk_button_clicked(GTK_BUTTON(widget(d.chkOpt(2))));
     EXPECT_TRUE(d.vscTime.Enabled());
 
-    gtk_range_set_value(GTK_RANGE(widget(d.vscTime)), 75.4);
-    EXPECT_EQ(d.vscTime.Value(), 75);
-    EXPECT_EQ(d.lblTime.Caption(), "25");
-    EXPECT_EQ(gtk_range_get_value(GTK_RANGE(widget(d.vscTime))), 75);
+    send(widget(d.vscTime), GDK_KEY_PRESS, 0, 0, GDK_KEY_Up);
+    EXPECT_EQ(d.vscTime.Value(), 89);
+    EXPECT_EQ(d.lblTime.Caption(), "11");
+    EXPECT_EQ(GtkScrollBar::of(widget(d.vscTime))->value(), 89);
 
     gtk_button_clicked(GTK_BUTTON(widget(d.chkRandom)));
     EXPECT_EQ(d.chkRandom.Value(), 0);
@@ -211,14 +236,46 @@ TEST_F(GtkDialogsTest, TheUsersChangesRunTheHandlers)
     EXPECT_EQ(Saver::SaverSettings.Background, 2);
 
     gtk_button_clicked(GTK_BUTTON(widget(d.cmdHomepage)));
-    EXPECT_EQ(gtk->calls, std::vector<std::string>{"open www.frostwisp.example"});
+    EXPECT_EQ(gtk->calls, std::vector<std::string>{"open https://www.frostwisp.example/"});
 
     gtk_button_clicked(GTK_BUTTON(widget(d.cmdOK)));
     EXPECT_FALSE(d.loaded());
     EXPECT_EQ(memory->read("Frostwisp", "Settings", "Background"), "2");
-    EXPECT_EQ(memory->read("Frostwisp", "Settings", "rTime"), "1500");
+    EXPECT_EQ(memory->read("Frostwisp", "Settings", "rTime"), "660");
     settle();
     EXPECT_EQ(toplevel_named("frmConfig"), nullptr);
+}
+
+TEST_F(GtkDialogsTest, ADraggedThumbAsksOnceOnReleaseAndTheWheelCountsWholeNotches)
+{
+    frmConfig& d = open_config();
+    int runs = 0;
+    d.HScroll(1).set_handler([&] { ++runs; });
+    GtkWidget* bar = widget(d.HScroll(1));
+    GtkScrollBar::Layout l = GtkScrollBar::of(bar)->layout();
+    ASSERT_GE(l.thumb_start, 0);
+    const double grip = l.thumb_start + l.thumb_length / 2.0;
+    send(bar, GDK_BUTTON_PRESS, grip, 5);
+    send(bar, GDK_MOTION_NOTIFY, grip + l.length, 5);  // beyond the end: the thumb stops there
+    EXPECT_EQ(GtkScrollBar::of(bar)->layout().thumb_start, l.length - l.forward_arrow - l.thumb_length);
+    EXPECT_EQ(d.HScroll(1).Value(), 50);
+    send(bar, GDK_BUTTON_RELEASE, grip + l.length, 5);
+    EXPECT_EQ(d.HScroll(1).Value(), 100);
+    EXPECT_EQ(runs, 1);
+
+    // A touchpad's small deltas make a line once they add up to a notch.
+    send(bar, GDK_SCROLL, 0, -0.5);
+    EXPECT_EQ(runs, 1);
+    send(bar, GDK_SCROLL, 0, -0.5);
+    EXPECT_EQ(d.HScroll(1).Value(), 95);
+    EXPECT_EQ(runs, 2);
+
+    // A disabled bar takes nothing and shows no thumb.
+    d.chkOpt(2).set_Value(0);
+    settle();
+    EXPECT_LT(GtkScrollBar::of(widget(d.vscTime))->layout().thumb_start, 0);
+    send(widget(d.vscTime), GDK_KEY_PRESS, 0, 0, GDK_KEY_Home);
+    EXPECT_EQ(d.vscTime.Value(), 90);
 }
 
 TEST_F(GtkDialogsTest, TabFollowsTheDialogsFocusOrder)
@@ -238,6 +295,57 @@ TEST_F(GtkDialogsTest, TabFollowsTheDialogsFocusOrder)
                                                "HScroll-0"}));
     gtk_widget_child_focus(GTK_WIDGET(window), GTK_DIR_TAB_BACKWARD);
     EXPECT_STREQ(gtk_widget_get_name(gtk_window_get_focus(window)), "HScroll-2");
+}
+
+// The window as it would show on the screen while it has the keyboard, for
+// one pixel rectangle.
+std::vector<uint32_t> drawn(GtkWindow* window, const GtkAllocation& area)
+{
+    // Other tests' windows on the same display may have taken the keyboard;
+    // the window is told it has it, and no event comes between that and the
+    // drawing.
+    GdkEvent* focus = gdk_event_new(GDK_FOCUS_CHANGE);
+    focus->focus_change.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(window))));
+    focus->focus_change.in = TRUE;
+    gtk_widget_event(GTK_WIDGET(window), focus);
+    gdk_event_free(focus);
+    gtk_container_check_resize(GTK_CONTAINER(window));  // lays out what the changes left to lay out
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, area.width, area.height);
+    cairo_t* cr = cairo_create(surface);
+    cairo_translate(cr, -area.x, -area.y);
+    gtk_widget_draw(GTK_WIDGET(window), cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    std::vector<uint32_t> pixels;
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < area.height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(surface) + y * stride);
+        pixels.insert(pixels.end(), row, row + area.width);
+    }
+    cairo_surface_destroy(surface);
+    return pixels;
+}
+
+TEST_F(GtkDialogsTest, EveryControlShowsTheKeyboardFocus)
+{
+    frmConfig& d = open_config();
+    d.chkRandom.set_Value(0);  // the options take the focus too
+    gtk_window_set_focus_visible(window, TRUE);  // as after the first key
+    settle();
+    // Each control in Tab order, drawn with the focus and again once the
+    // focus has gone on to the next one: the two must differ.
+    std::vector<std::string> unseen;
+    for (size_t i = 0; i < d.focus_order().size() - 3; ++i) {  // three options are passed over
+        GtkWidget* focused = gtk_window_get_focus(window);
+        ASSERT_NE(focused, nullptr);
+        GtkAllocation area;
+        gtk_widget_get_allocation(gtk_widget_get_parent(focused), &area);
+        const auto with_focus = drawn(window, area);
+        gtk_widget_child_focus(GTK_WIDGET(window), GTK_DIR_TAB_FORWARD);
+        settle();
+        if (drawn(window, area) == with_focus) unseen.push_back(gtk_widget_get_name(focused));
+    }
+    EXPECT_EQ(unseen, std::vector<std::string>{});
 }
 
 TEST_F(GtkDialogsTest, TheCloseBoxClosesWithoutWriting)

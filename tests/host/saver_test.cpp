@@ -96,6 +96,13 @@ TEST_F(SaverTest, WindowHandleRule)
     for (const auto& c : cases) EXPECT_EQ(Saver::window_handle_from(c.command), c.handle) << c.command;
 }
 
+TEST(WebUrl, ABareHostBecomesTheHttpsRootAndAFullUrlStays)
+{
+    EXPECT_EQ(Saver::web_url(Saver::web_address), "https://www.frostwisp.example/");
+    EXPECT_EQ(Saver::web_url("www.frostwisp.example/snow"), "https://www.frostwisp.example/snow");
+    EXPECT_EQ(Saver::web_url("http://www.frostwisp.example/"), "http://www.frostwisp.example/");
+}
+
 TEST_F(SaverTest, PreviewBranchEmbedsIntoTheParentsClientArea)
 {
     options.command_text = "/p 4660";

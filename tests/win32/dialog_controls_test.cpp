@@ -124,6 +124,25 @@ TEST_F(DialogControlsTest, UserActionsOnChildWindowsReachTheModel)
     EXPECT_FALSE(d.optBack(3).Value());
 }
 
+TEST_F(DialogControlsTest, AFocusedScrollBarShowsItAlsoWithoutAThumb)
+{
+    frmConfig& d = open_config();
+    // As after the first Tab: the window shows where the focus is.
+    SendMessageW(reinterpret_cast<HWND>(d.hWnd()), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    for (ScrollBar* bar : {&d.vscTime, &d.HScroll(1)}) {
+        SetFocus(child(d, d.cmdOK));
+        pump(std::chrono::milliseconds(50));
+        const Image before = window_pixels(child(d, *bar));
+        SetFocus(child(d, *bar));
+        pump(std::chrono::milliseconds(50));
+        const Image after = window_pixels(child(d, *bar));
+        ASSERT_EQ(before.pixels.size(), after.pixels.size());
+        int differ = 0;
+        for (int x = 0; x < after.width; ++x) differ += after.at(x, 0) != before.at(x, 0);
+        EXPECT_GT(differ, 2) << bar->name();  // the top edge is dotted
+    }
+}
+
 TEST_F(DialogControlsTest, DrawnLabelFollowsItsCaption)
 {
     frmConfig& d = open_config();
@@ -158,7 +177,7 @@ TEST_F(DialogControlsTest, ClickOnTheLinkLabelOpensTheAddress)
     SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
     ASSERT_EQ(backend->opened.size(), 1u);
-    EXPECT_EQ(backend->opened[0], std::string(Saver::web_address));
+    EXPECT_EQ(backend->opened[0], "https://www.frostwisp.example/");
 
     SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // the picture: nothing
     EXPECT_EQ(backend->opened.size(), 1u);

@@ -24,8 +24,25 @@ TEST(ScreenDpi, TwipsPerPixel)
     EXPECT_EQ(twips_per_pixel_for(96), 15);
     EXPECT_EQ(twips_per_pixel_for(120), 12);
     EXPECT_EQ(twips_per_pixel_for(144), 10);
+    EXPECT_EQ(twips_per_pixel_for(192), 7.5);
     EXPECT_EQ(twips_per_pixel_for(72), 20);
-    EXPECT_EQ(twips_per_pixel_for(5000), 1);
+    EXPECT_EQ(twips_per_pixel_for(0), 15);
+}
+
+TEST(ScreenDpi, TheDisplaysResolutionCountsTheScaleOnce)
+{
+    const struct { int scale; double resolution; std::optional<double> xft; double dpi; } cases[] = {
+        {1, 96, std::nullopt, 96},   // nothing set
+        {1, 192, 192.0, 192},        // Xft.dpi alone
+        {2, 96, std::nullopt, 192},  // GDK_SCALE=2 alone
+        {2, 96, 192.0, 192},         // GDK_SCALE=2 with GDK_DPI_SCALE=0.5, or a desktop's settings daemon
+        {2, 192, 192.0, 192},        // GDK_SCALE=2 over Xft.dpi 192: GTK took the whole resolution as its own
+        {2, 96, 96.0, 192},          // a desktop that scales windows by 2 and keeps Xft.dpi at 96
+        {2, 144, 288.0, 288},        // 200 % with large text
+        {0, -1, std::nullopt, 96},   // nothing known
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(display_dpi(c.scale, c.resolution, c.xft), c.dpi) << c.scale << " " << c.resolution;
 }
 
 TEST(TimerSchedule, KeepsTheRateAndNeverOverlapsALateTick)

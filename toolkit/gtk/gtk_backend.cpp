@@ -1,7 +1,10 @@
 #include "toolkit/gtk/gtk_backend.h"
 
+#include "toolkit/gtk/gtk_scroll_bar.h"
+
 #include "toolkit/bitmap.h"
 #include "toolkit/dialog_form.h"
+#include "toolkit/numbers.h"
 #include "toolkit/resources.h"
 
 #include <gdk/gdkx.h>
@@ -12,6 +15,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +25,7 @@ namespace {
 
 int open_windows = 0;
 ModalLoop modal_loop;
+std::optional<GtkScaling> scaling;  // known once GTK is open
 
 // The program's own rules, over whatever theme is installed: every widget
 // keeps to the size its control gives it, as the dialogs were laid out for
@@ -29,23 +34,8 @@ constexpr const char* base_css = R"css(
 .frostwisp-dialog button { min-height: 0; min-width: 0; padding: 1px; }
 .frostwisp-dialog checkbutton, .frostwisp-dialog radiobutton { min-height: 0; padding: 0; margin: 0; }
 .frostwisp-dialog check, .frostwisp-dialog radio { min-width: 12px; min-height: 12px; margin: 0 4px 0 0; padding: 0; }
-.frostwisp-dialog scrollbar {
-  min-width: 0; min-height: 0; padding: 0; border-width: 0;
-  -GtkScrollbar-has-backward-stepper: true; -GtkScrollbar-has-forward-stepper: true;
-}
-.frostwisp-dialog scrollbar contents, .frostwisp-dialog scrollbar trough { min-width: 0; min-height: 0; margin: 0; padding: 0; border-width: 0; }
-.frostwisp-dialog scrollbar slider {
-  min-width: 0; min-height: 0; margin: 0; border-radius: 0; border: 1px solid #8c8c8c; background-color: #dcdcdc;
-}
-.frostwisp-dialog scrollbar.horizontal slider { min-width: 11px; min-height: 11px; }
-.frostwisp-dialog scrollbar.vertical slider { min-width: 15px; min-height: 0; }
-.frostwisp-dialog scrollbar button {
-  min-width: 0; min-height: 0; padding: 0; margin: 0; border-radius: 0; border: 1px solid #8c8c8c;
-  background-color: #ececec; color: #000000;
-}
-.frostwisp-dialog scrollbar.horizontal button { min-width: 11px; min-height: 11px; }
-.frostwisp-dialog scrollbar.vertical button { min-width: 15px; min-height: 5px; }
-.frostwisp-dialog scrollbar button:disabled { color: #a0a0a0; }
+.frostwisp-dialog *:focus { outline-color: #000000; outline-style: dotted; outline-width: 1px; }
+.frostwisp-dialog checkbutton:focus, .frostwisp-dialog radiobutton:focus { outline-offset: -1px; }
 .frostwisp-dialog frame > label { padding: 0 2px; margin: 0; }
 .frostwisp-dialog frame.frostwisp-sunken > border { border: 2px inset #a0a0a0; border-radius: 0; }
 )css";
@@ -60,23 +50,26 @@ std::string css_color(Color c)
     return text;
 }
 
-// Points with two decimals and a '.', whatever the user's locale says.
-std::string css_points(double points)
+// Pixels with two decimals and a '.', whatever the user's locale says.
+std::string css_pixels(double pixels)
 {
-    const long hundredths = std::lround(points * 100);
+    const long hundredths = std::lround(pixels * 100);
     char text[32];
-    std::snprintf(text, sizeof text, "%ld.%02ldpt", hundredths / 100, hundredths % 100);
+    std::snprintf(text, sizeof text, "%ld.%02ldpx", hundredths / 100, hundredths % 100);
     return text;
 }
 
-std::string css_font(const FontSpec& font)
+// The size goes in GTK's pixels at the dialog's own resolution: in points GTK
+// would measure it at its font resolution, which may hold the display's
+// scale a second time.
+std::string css_font(const FontSpec& font, double dpi)
 {
     std::string family = "\"" + font.face + "\"";
     // The classic dialog face is rarely installed on Linux; a face with the
     // same widths keeps the captions within their controls.
     if (font.face == "MS Sans Serif") family += ", \"Liberation Sans\", Arial";
     family += ", sans-serif";
-    return "font-family: " + family + "; font-size: " + css_points(font.points) +
+    return "font-family: " + family + "; font-size: " + css_pixels(font.points * dpi / 72.0) +
            "; font-weight: " + (font.weight == FontWeight::bold ? "bold" : "normal") + ";";
 }
 
@@ -205,7 +198,7 @@ struct Bound {
     GtkWidget* holder = nullptr;  // what is placed in the window, at the control's size
     GtkWidget* widget = nullptr;  // the control's own widget, inside the holder
     GtkLabel* label = nullptr;    // the widget showing the caption, if any
-    GtkAdjustment* adjustment = nullptr;
+    GtkScrollBar* scroll_bar = nullptr;
     GtkCssProvider* text_css = nullptr;  // colour and font, for the widget and its parts
     GtkCssProvider* box_css = nullptr;   // background, for the outer widget only
 
@@ -240,6 +233,9 @@ private:
     void sync_value(Bound& b);
     void restyle(Bound& b);
     void focus_first();
+    // Twips to GTK's pixels, which are the display's divided by GTK's scale.
+    int px_x(int twips) const { return static_cast<int>(round_even(twips / twips_per_px_x_)); }
+    int px_y(int twips) const { return static_cast<int>(round_even(twips / twips_per_px_y_)); }
     GtkWidget* hidden_option(const Control* container);
     // Runs a user's action on a control; false when it closed the window.
     template <class Action> static bool user_action(Bound* b, Action&& action);
@@ -248,7 +244,7 @@ private:
     static gboolean on_focus(GtkWidget*, GtkDirectionType direction, gpointer self);
     static void on_clicked(GtkButton*, gpointer bound);
     static void on_toggled(GtkToggleButton* button, gpointer bound);
-    static void on_scrolled(GtkAdjustment* adjustment, gpointer bound);
+    static void on_scroll_request(Bound* b, ScrollRequest request, int position);
     static gboolean on_label_release(GtkWidget*, GdkEventButton* event, gpointer bound);
     static gboolean on_label_crossing(GtkWidget* widget, GdkEventCrossing* event, gpointer);
 
@@ -259,6 +255,9 @@ private:
     std::map<const Control*, GtkWidget*> hidden_options_;  // by container: "no option selected"
     std::shared_ptr<bool> open_ = std::make_shared<bool>(true);
     bool syncing_ = false;
+    int scale_ = 1;
+    double twips_per_px_x_ = 15;
+    double twips_per_px_y_ = 15;
 };
 
 GtkDialogWindow::GtkDialogWindow(DialogForm& form) : form_(form)
@@ -266,6 +265,9 @@ GtkDialogWindow::GtkDialogWindow(DialogForm& form) : form_(form)
     ++open_windows;
     const DialogDesign& design = form.dialog_design();
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    scale_ = std::max(gtk_widget_get_scale_factor(window_), 1);
+    twips_per_px_x_ = platform().twips_per_pixel_x() * scale_;
+    twips_per_px_y_ = platform().twips_per_pixel_y() * scale_;
     gtk_style_context_add_class(gtk_widget_get_style_context(window_), "frostwisp-dialog");
     gtk_widget_set_name(window_, form.name().c_str());
     gtk_window_set_title(GTK_WINDOW(window_), design.form.caption.c_str());
@@ -297,8 +299,7 @@ GtkDialogWindow::GtkDialogWindow(DialogForm& form) : form_(form)
         g_object_unref(css);
     }
     fixed_ = gtk_fixed_new();
-    gtk_widget_set_size_request(fixed_, twips_to_pixels_x(design.client_width_twips),
-                                twips_to_pixels_y(design.client_height_twips));
+    gtk_widget_set_size_request(fixed_, px_x(design.client_width_twips), px_y(design.client_height_twips));
     gtk_container_add(GTK_CONTAINER(window_), fixed_);
     g_signal_connect(window_, "delete-event", G_CALLBACK(on_delete), this);
     g_signal_connect(fixed_, "focus", G_CALLBACK(on_focus), this);
@@ -387,14 +388,20 @@ void GtkDialogWindow::make_widget(Bound& b)
         auto& image = static_cast<ImageBox&>(c);
         GdkPixbuf* pixbuf = pixbuf_of(image.picture);
         if (pixbuf && image.stretch) {
+            // Stretched to the display's pixels, so that a scaled window
+            // does not stretch it a second time.
             const TwipRect r = form_.client_rect(c);
-            GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, std::max(twips_to_pixels_x(r.width), 1),
-                                                        std::max(twips_to_pixels_y(r.height), 1), GDK_INTERP_NEAREST);
+            GdkPixbuf* scaled = gdk_pixbuf_scale_simple(pixbuf, std::max(px_x(r.width), 1) * scale_,
+                                                        std::max(px_y(r.height), 1) * scale_, GDK_INTERP_NEAREST);
             g_object_unref(pixbuf);
-            pixbuf = scaled;
+            cairo_surface_t* surface = gdk_cairo_surface_create_from_pixbuf(scaled, scale_, nullptr);
+            g_object_unref(scaled);
+            b.widget = gtk_image_new_from_surface(surface);
+            cairo_surface_destroy(surface);
+        } else {
+            b.widget = pixbuf ? gtk_image_new_from_pixbuf(pixbuf) : gtk_image_new();
+            if (pixbuf) g_object_unref(pixbuf);
         }
-        b.widget = pixbuf ? gtk_image_new_from_pixbuf(pixbuf) : gtk_image_new();
-        if (pixbuf) g_object_unref(pixbuf);
         gtk_widget_set_halign(b.widget, GTK_ALIGN_START);
         gtk_widget_set_valign(b.widget, GTK_ALIGN_START);
         break;
@@ -432,11 +439,10 @@ void GtkDialogWindow::make_widget(Bound& b)
         break;
     case ControlKind::hscroll_bar:
     case ControlKind::vscroll_bar:
-        b.adjustment = gtk_adjustment_new(0, 0, 1, 1, 1, 0);
-        b.widget = gtk_scrollbar_new(
-            c.kind() == ControlKind::hscroll_bar ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL, b.adjustment);
-        gtk_range_set_round_digits(GTK_RANGE(b.widget), 0);
-        g_signal_connect(b.adjustment, "value-changed", G_CALLBACK(on_scrolled), &b);
+        b.scroll_bar = &GtkScrollBar::create(
+            c.kind() == ControlKind::hscroll_bar ? GTK_ORIENTATION_HORIZONTAL : GTK_ORIENTATION_VERTICAL,
+            [bound = &b](ScrollRequest request, int position) { on_scroll_request(bound, request, position); });
+        b.widget = b.scroll_bar->widget();
         break;
     }
     gtk_widget_set_can_focus(b.widget, c.takes_focus());
@@ -455,8 +461,8 @@ GtkWidget* GtkDialogWindow::hidden_option(const Control* container)
 void GtkDialogWindow::place(Bound& b)
 {
     const TwipRect r = form_.client_rect(*b.control);
-    gtk_fixed_move(GTK_FIXED(fixed_), b.holder, twips_to_pixels_x(r.left), twips_to_pixels_y(r.top));
-    gtk_widget_set_size_request(b.holder, twips_to_pixels_x(r.width), twips_to_pixels_y(r.height));
+    gtk_fixed_move(GTK_FIXED(fixed_), b.holder, px_x(r.left), px_y(r.top));
+    gtk_widget_set_size_request(b.holder, px_x(r.width), px_y(r.height));
 }
 
 void GtkDialogWindow::sync(Bound& b, ControlProperty property)
@@ -507,19 +513,17 @@ void GtkDialogWindow::sync_value(Bound& b)
                 static_cast<OptionButton*>(other)->Value())
                 return;
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(hidden_option(c.container())), TRUE);
-    } else if (b.adjustment) {
+    } else if (b.scroll_bar) {
+        // Min lies at the left or top end, also when it is the larger value.
         auto& bar = static_cast<ScrollBar&>(c);
-        const bool inverted = bar.Min() > bar.Max();
-        gtk_range_set_inverted(GTK_RANGE(b.widget), inverted);
-        gtk_adjustment_configure(b.adjustment, bar.Value(), inverted ? bar.Max() : bar.Min(),
-                                 inverted ? bar.Min() : bar.Max(), bar.SmallChange(), bar.LargeChange(), 0);
+        b.scroll_bar->show(bar.Min(), bar.Max(), bar.Value());
     }
 }
 
 void GtkDialogWindow::restyle(Bound& b)
 {
     Control& c = *b.control;
-    std::string text_rule = "* { " + css_font(c.Font());
+    std::string text_rule = "* { " + css_font(c.Font(), 1440.0 / twips_per_px_y_);
     // Labels always show their own colour; other controls keep the theme's
     // (which also dims them when disabled) unless the program set one.
     if (c.kind() == ControlKind::label || c.ForeColor() != window_text_color)
@@ -589,7 +593,8 @@ bool GtkDialogWindow::set_topmost(bool topmost, bool activate)
 
 void GtkDialogWindow::move(int left, int top, int, int)
 {
-    if (window_) gtk_window_move(GTK_WINDOW(window_), left, top);
+    // The position comes in the display's pixels.
+    if (window_) gtk_window_move(GTK_WINDOW(window_), left / scale_, top / scale_);
 }
 
 void GtkDialogWindow::destroy()
@@ -677,10 +682,20 @@ void GtkDialogWindow::on_toggled(GtkToggleButton* button, gpointer bound)
     user_action(b, [](Control& c) { c.user_click(); });
 }
 
-void GtkDialogWindow::on_scrolled(GtkAdjustment* adjustment, gpointer bound)
+void GtkDialogWindow::on_scroll_request(Bound* b, ScrollRequest request, int position)
 {
-    const int value = static_cast<int>(std::lround(gtk_adjustment_get_value(adjustment)));
-    user_action(static_cast<Bound*>(bound), [value](Control& c) { static_cast<ScrollBar&>(c).user_scroll_to(value); });
+    user_action(b, [request, position](Control& c) {
+        auto& bar = static_cast<ScrollBar&>(c);
+        switch (request) {
+        case ScrollRequest::line_back: bar.user_step(-bar.SmallChange()); break;
+        case ScrollRequest::line_forward: bar.user_step(bar.SmallChange()); break;
+        case ScrollRequest::page_back: bar.user_step(-bar.LargeChange()); break;
+        case ScrollRequest::page_forward: bar.user_step(bar.LargeChange()); break;
+        case ScrollRequest::to_start: bar.user_scroll_to(bar.Min()); break;
+        case ScrollRequest::to_end: bar.user_scroll_to(bar.Max()); break;
+        case ScrollRequest::to_position: bar.user_scroll_to(position); break;
+        }
+    });
 }
 
 gboolean GtkDialogWindow::on_label_release(GtkWidget*, GdkEventButton* event, gpointer bound)
@@ -712,6 +727,10 @@ bool gtk_backend_init()
         // GTK must not switch the process to another one.
         gtk_disable_setlocale();
         if (!gtk_init_check(nullptr, nullptr)) return false;
+        GdkScreen* screen = gdk_screen_get_default();
+        gtk_settings_get_for_screen(screen);  // sets the screen's font resolution
+        scaling = GtkScaling{gdk_window_get_scale_factor(gdk_screen_get_root_window(screen)),
+                             gdk_screen_get_resolution(screen)};
         GtkCssProvider* css = gtk_css_provider_new();
         gtk_css_provider_load_from_data(css, base_css, -1, nullptr);
         gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
@@ -728,6 +747,8 @@ std::unique_ptr<NativeWindow> create_gtk_window(Form& form)
     if (!dialog || !gtk_backend_init()) return nullptr;
     return std::make_unique<GtkDialogWindow>(*dialog);
 }
+
+std::optional<GtkScaling> gtk_scaling() { return scaling; }
 
 void gtk_backend_pump()
 {

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace fw {
 
@@ -20,6 +21,15 @@ bool gtk_backend_init();
 // control. A modal show runs GTK's events until the form is unloaded. Empty
 // when GTK cannot be opened.
 std::unique_ptr<NativeWindow> create_gtk_window(Form& form);
+
+// How GTK scales: its windows by a whole factor (GDK_SCALE), its fonts at a
+// resolution of its own scaled pixels (-1 when it has none). Empty before
+// GTK is open.
+struct GtkScaling {
+    int scale = 1;
+    double resolution = -1;
+};
+std::optional<GtkScaling> gtk_scaling();
 
 // Handles the GTK events that are waiting, without blocking.
 void gtk_backend_pump();

@@ -32,7 +32,7 @@ struct HeadlessOptions {
     std::tm clock{};                  // local time; advances with the ticks
     int screen_width = 1024;
     int screen_height = 768;
-    int twips_per_pixel = 15;
+    double twips_per_pixel = 15;
     Image desktop;  // what the display shows; black where it has no pixels
     char decimal_separator = '.';
     OsVersionInfo version{148, 6, 1, 7601, platform_windows_nt, {}};
@@ -72,8 +72,8 @@ public:
     std::filesystem::path user_state_dir() const override { return options_.user_state_dir; }
     int screen_width_px() const override { return options_.screen_width; }
     int screen_height_px() const override { return options_.screen_height; }
-    int twips_per_pixel_x() const override { return options_.twips_per_pixel; }
-    int twips_per_pixel_y() const override { return options_.twips_per_pixel; }
+    double twips_per_pixel_x() const override { return options_.twips_per_pixel; }
+    double twips_per_pixel_y() const override { return options_.twips_per_pixel; }
     Image capture_screen(int x, int y, int width, int height) override;
     bool client_size(NativeHandle window, int& width, int& height) override;
     std::unique_ptr<NativeWindow> create_window(Form& form) override;

@@ -49,6 +49,49 @@ Image picture_named(const std::string& name)
     return name.empty() ? Image{} : decode_bmp(embedded_resource(name));
 }
 
+// The system shows a scroll bar's focus only as a blinking thumb, and a bar
+// too short for a thumb (the minutes bar) not at all: a focused bar gets a
+// dotted line along its edge, drawn again after each of the bar's own
+// drawings. The line is opaque, so drawing it twice leaves it as it was.
+void draw_bar_focus(HWND bar)
+{
+    if (GetFocus() != bar || (SendMessageW(bar, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) return;
+    RECT r{};
+    GetClientRect(bar, &r);
+    HDC dc = GetDC(bar);
+    if (!dc) return;
+    HPEN pen = CreatePen(PS_DOT, 1, RGB(0, 0, 0));
+    const HGDIOBJ old_pen = SelectObject(dc, pen);
+    const HGDIOBJ old_brush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, RGB(255, 255, 255));
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    SelectObject(dc, old_brush);
+    SelectObject(dc, old_pen);
+    DeleteObject(pen);
+    ReleaseDC(bar, dc);
+}
+
+LRESULT CALLBACK bar_procedure(HWND bar, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR)
+{
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(bar, bar_procedure, id);
+    const LRESULT result = DefSubclassProc(bar, message, wparam, lparam);
+    switch (message) {
+    case WM_KILLFOCUS: InvalidateRect(bar, nullptr, FALSE); break;
+    case WM_PAINT:
+    case WM_SETFOCUS:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_KEYDOWN:
+    case WM_ENABLE:
+    case WM_UPDATEUISTATE:
+    case SBM_SETSCROLLINFO:
+    case SBM_SETPOS: draw_bar_focus(bar); break;
+    default: break;
+    }
+    return result;
+}
+
 }  // namespace
 
 DialogControls::DialogControls(DialogForm& form, HWND window, DibStore& surface)
@@ -124,6 +167,8 @@ void DialogControls::create_native(Bound& b, bool starts_group)
                              window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(b.id)), GetModuleHandleW(nullptr),
                              nullptr);
     if (!b.hwnd) return;
+    if (c.kind() == ControlKind::hscroll_bar || c.kind() == ControlKind::vscroll_bar)
+        SetWindowSubclass(b.hwnd, bar_procedure, 1, 0);
     SendMessageW(b.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font(c.Font())), FALSE);
     if (c.kind() == ControlKind::push_button) {
         const Image picture = picture_named(static_cast<PushButton&>(c).picture);
@@ -318,6 +363,17 @@ DialogControls::Bound* DialogControls::bound_of(HWND child)
     return nullptr;
 }
 
+DialogControls::Bound* DialogControls::wheel_target(POINT screen)
+{
+    const auto is_bar = [](const Bound* b) {
+        return b && (b->control->kind() == ControlKind::hscroll_bar || b->control->kind() == ControlKind::vscroll_bar);
+    };
+    ScreenToClient(window_, &screen);
+    Bound* b = bound_of(ChildWindowFromPointEx(window_, screen, CWP_SKIPINVISIBLE));
+    if (!is_bar(b)) b = bound_of(GetFocus());
+    return is_bar(b) ? b : nullptr;
+}
+
 bool DialogControls::handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result)
 {
     result = 0;
@@ -351,6 +407,21 @@ bool DialogControls::handle(UINT message, WPARAM wparam, LPARAM lparam, LRESULT&
         default: return true;
         }
         // The bar may have been refused (disabled) or the window closed.
+        return true;
+    }
+    case WM_MOUSEWHEEL:
+    case WM_MOUSEHWHEEL: {
+        // The system's bars leave the wheel to their window: each notch moves
+        // one small change, up and left towards Min.
+        Bound* b = wheel_target({GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)});
+        if (!b || released_) return false;
+        const int delta = GET_WHEEL_DELTA_WPARAM(wparam);
+        wheel_ += message == WM_MOUSEWHEEL ? -delta : delta;
+        const int notches = wheel_ / WHEEL_DELTA;
+        wheel_ -= notches * WHEEL_DELTA;
+        auto& bar = static_cast<ScrollBar&>(*b->control);
+        // One step for all notches: the form may be gone after the handler.
+        if (notches != 0) bar.user_step(notches * bar.SmallChange());
         return true;
     }
     case WM_ACTIVATE:

@@ -55,6 +55,8 @@ private:
     HFONT font(const FontSpec& desc);
     Bound* bound_at(POINT client, bool clickable_only);
     Bound* bound_of(HWND child);
+    // The bar a wheel turns: the one under the pointer, else the focused one.
+    Bound* wheel_target(POINT screen);
 
     DialogForm& form_;
     HWND window_;
@@ -65,6 +67,7 @@ private:
     std::map<std::tuple<std::string, double, int, bool>, HFONT> fonts_;
     std::vector<HIMAGELIST> image_lists_;
     HWND saved_focus_ = nullptr;
+    int wheel_ = 0;  // wheel movement that is not yet a whole notch
     bool released_ = false;
 };
 

@@ -197,8 +197,8 @@ std::filesystem::path Win32Platform::user_state_dir() const
 
 int Win32Platform::screen_width_px() const { return GetSystemMetrics(SM_CXVIRTUALSCREEN); }
 int Win32Platform::screen_height_px() const { return GetSystemMetrics(SM_CYVIRTUALSCREEN); }
-int Win32Platform::twips_per_pixel_x() const { return std::max(1440 / system_dpi(), 1); }
-int Win32Platform::twips_per_pixel_y() const { return std::max(1440 / system_dpi(), 1); }
+double Win32Platform::twips_per_pixel_x() const { return std::max(1440 / system_dpi(), 1); }
+double Win32Platform::twips_per_pixel_y() const { return std::max(1440 / system_dpi(), 1); }
 
 Image Win32Platform::capture_screen(int x, int y, int width, int height)
 {

@@ -37,8 +37,8 @@ public:
     // The virtual screen: every monitor, in physical pixels.
     int screen_width_px() const override;
     int screen_height_px() const override;
-    int twips_per_pixel_x() const override;
-    int twips_per_pixel_y() const override;
+    double twips_per_pixel_x() const override;
+    double twips_per_pixel_y() const override;
     // (x, y) counts from the virtual screen's top-left corner, which is where
     // a maximised form's client area starts.
     Image capture_screen(int x, int y, int width, int height) override;

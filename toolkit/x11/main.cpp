@@ -67,8 +67,8 @@ public:
     void beep() override {}
     int screen_width_px() const override { return 0; }
     int screen_height_px() const override { return 0; }
-    int twips_per_pixel_x() const override { return 15; }
-    int twips_per_pixel_y() const override { return 15; }
+    double twips_per_pixel_x() const override { return 15; }
+    double twips_per_pixel_y() const override { return 15; }
     fw::Image capture_screen(int, int, int, int) override { return {}; }
     bool client_size(fw::NativeHandle, int& width, int& height) override
     {

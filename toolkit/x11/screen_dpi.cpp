@@ -31,11 +31,14 @@ std::optional<double> xft_dpi(const char* resources)
     return std::nullopt;
 }
 
-int twips_per_pixel_for(double dpi)
+double display_dpi(int toolkit_scale, double toolkit_resolution, std::optional<double> xft)
 {
-    if (!(dpi > 0)) return 15;
-    const long twips = std::lround(1440.0 / dpi);
-    return twips < 1 ? 1 : static_cast<int>(twips);
+    const int scale = toolkit_scale > 1 ? toolkit_scale : 1;
+    const double resolution = toolkit_resolution > 0 ? toolkit_resolution : 96.0;
+    if (scale > 1 && xft && std::abs(resolution - *xft) < 0.5 && *xft >= 96.0 * scale) return *xft;
+    return scale * resolution;
 }
+
+double twips_per_pixel_for(double dpi) { return dpi > 0 ? 1440.0 / dpi : 15.0; }
 
 }  // namespace fw

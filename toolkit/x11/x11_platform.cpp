@@ -118,8 +118,8 @@ X11Platform::X11Platform(Display* display, std::vector<std::string> arguments, S
       display_(display),
       hack_(hack),
       settings_(LinuxPlatform::settings(), overrides, std::string(Saver::app_name), std::string(Saver::section_name)),
-      dpi_(xft_dpi(XResourceManagerString(display)).value_or(96.0)),
-      twips_per_pixel_(twips_per_pixel_for(dpi_)),
+      xft_dpi_(xft_dpi(XResourceManagerString(display))),
+      dpi_(xft_dpi_.value_or(96.0)),
       wm_delete_window_(XInternAtom(display, "WM_DELETE_WINDOW", False)),
       wm_protocols_(XInternAtom(display, "WM_PROTOCOLS", False))
 {
@@ -156,6 +156,15 @@ void X11Platform::beep()
 {
     XBell(display_, 0);
     XFlush(display_);
+}
+
+double X11Platform::twips_per_pixel() const
+{
+#ifdef FROSTWISP_GTK_DIALOGS
+    if (const auto gtk = dialogs_ready_ ? gtk_scaling() : std::nullopt)
+        return twips_per_pixel_for(display_dpi(gtk->scale, gtk->resolution, xft_dpi_));
+#endif
+    return twips_per_pixel_for(dpi_);
 }
 
 int X11Platform::screen_width_px() const { return DisplayWidth(display_, DefaultScreen(display_)); }

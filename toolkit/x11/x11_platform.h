@@ -40,8 +40,10 @@ public:
     SettingsStore& settings() override { return settings_; }
     int screen_width_px() const override;
     int screen_height_px() const override;
-    int twips_per_pixel_x() const override { return twips_per_pixel_; }
-    int twips_per_pixel_y() const override { return twips_per_pixel_; }
+    // At Xft.dpi; once the dialogs' toolkit is open, at the resolution its
+    // windows are scaled to, so that twips become pixels once and only once.
+    double twips_per_pixel_x() const override { return twips_per_pixel(); }
+    double twips_per_pixel_y() const override { return twips_per_pixel(); }
     // The root window's pixels; as a hack, the daemon's screenshot of the
     // desktop where it left one, else black.
     Image capture_screen(int x, int y, int width, int height) override;
@@ -78,12 +80,13 @@ private:
     bool run_once(const std::function<bool()>& wanted);
     void dispatch(XEvent& event);
     void pump_dialogs();
+    double twips_per_pixel() const;
 
     Display* display_;
     std::optional<HackTarget> hack_;
     OverrideStore settings_;
-    double dpi_;
-    int twips_per_pixel_;
+    std::optional<double> xft_dpi_;
+    double dpi_;  // Xft.dpi, or 96
     bool pointer_hidden_ = false;
     bool saver_suspended_ = false;
     bool dialogs_ready_ = false;
