@@ -75,6 +75,13 @@ void DialogForm::Move(int left, int top)
 int screen_width_twips() { return platform().screen_width_px() * platform().twips_per_pixel_x(); }
 int screen_height_twips() { return platform().screen_height_px() * platform().twips_per_pixel_y(); }
 
+TwipRect dialog_screen_twips()
+{
+    const Rect area = platform().dialog_area();
+    const int x = platform().twips_per_pixel_x(), y = platform().twips_per_pixel_y();
+    return {area.left * x, area.top * y, (area.right - area.left) * x, (area.bottom - area.top) * y};
+}
+
 int twips_to_pixels_x(int twips) { return to_pixels(twips, platform().twips_per_pixel_x()); }
 int twips_to_pixels_y(int twips) { return to_pixels(twips, platform().twips_per_pixel_y()); }
 
