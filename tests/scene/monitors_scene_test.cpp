@@ -29,7 +29,7 @@ protected:
         return all;
     }
 
-    static long live_flakes(const frmMain& s)
+    static ptrdiff_t live_flakes(const frmMain& s)
     {
         return std::count_if(s.Flake.begin(), s.Flake.end(), [](const FlakeData& f) { return f.Diameter > 0; });
     }
@@ -52,7 +52,7 @@ TEST_F(MonitorScenes, EachMonitorHasItsOwnSceneWithItsOwnCountAndGround)
     }
     // With this seed the two scenes drew different counts, and each field
     // keeps its own however the ticks of the two interleave.
-    const long first = live_flakes(*s[0]), second = live_flakes(*s[1]);
+    const ptrdiff_t first = live_flakes(*s[0]), second = live_flakes(*s[1]);
     ASSERT_NE(first, second);
     backend->run_ticks(400);
     EXPECT_EQ(live_flakes(*s[0]), first);
