@@ -303,6 +303,18 @@ void X11Platform::watch_monitors()
     XFlush(display_);
 }
 
+SteadyTime X11Platform::in_step(const X11Window* window, SteadyTime due, std::chrono::milliseconds interval,
+                                SteadyTime earliest) const
+{
+    for (const auto& [serial, other] : windows_) {
+        if (other == window || !other->timer_running() || other->timer_interval() != interval) continue;
+        const SteadyTime theirs = other->timer_due();
+        const auto apart = theirs > due ? theirs - due : due - theirs;
+        if (theirs >= earliest && 2 * apart <= interval) return theirs;
+    }
+    return due;
+}
+
 void X11Platform::claim_grabs(X11Window* window)
 {
     if (grab_holder_ && grab_holder_ != window) return;

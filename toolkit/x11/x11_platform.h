@@ -9,6 +9,7 @@
 #include "toolkit/linux/command_line.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
+#include "toolkit/x11/timer_schedule.h"
 
 #include <X11/Xlib.h>
 
@@ -75,6 +76,13 @@ public:
     bool alive(uint64_t serial) const;
     void watch(Window window, X11Window* handler);
     void unwatch(X11Window* handler);
+
+    // The time a timer of window with this interval comes due, given when it
+    // would: timers of one interval tick in step (the loop then wakes once
+    // for all of them), so where another one of them comes due within half
+    // an interval, and not before earliest, that time.
+    SteadyTime in_step(const X11Window* window, SteadyTime due, std::chrono::milliseconds interval,
+                       SteadyTime earliest) const;
 
     // One grab covers all full-screen windows: the first that asks holds it,
     // and when it goes the grab passes to another that wants it.

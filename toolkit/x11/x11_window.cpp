@@ -289,7 +289,10 @@ void X11Window::move(int left, int top, int width, int height)
 
 void X11Window::set_timer(int interval_ms, bool enabled)
 {
-    if (enabled && !timer_enabled_) timer_due_ = now() + std::chrono::milliseconds(interval_ms);
+    if (enabled && !timer_enabled_) {
+        const SteadyTime t = now();
+        timer_due_ = owner_.in_step(this, t + std::chrono::milliseconds(interval_ms), std::chrono::milliseconds(interval_ms), t);
+    }
     timer_interval_ = interval_ms;
     timer_enabled_ = enabled;
 }
@@ -303,8 +306,11 @@ void X11Window::fire_timer(SteadyTime t)
     form.Timer_Timer();
     if (!owner.alive(serial)) return;
     // A handler that stopped and restarted the timer has set its own due time.
-    if (timer_enabled_ && timer_due_ == due)
-        timer_due_ = next_tick_due(due, std::chrono::milliseconds(timer_interval_), std::max(t, now()));
+    if (timer_enabled_ && timer_due_ == due) {
+        const SteadyTime finished = std::max(t, now());
+        const std::chrono::milliseconds interval(timer_interval_);
+        timer_due_ = owner.in_step(this, next_tick_due(due, interval, finished), interval, finished);
+    }
 }
 
 void X11Window::destroy()

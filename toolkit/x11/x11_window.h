@@ -52,6 +52,7 @@ public:
     uint64_t serial() const { return serial_; }
     bool timer_running() const { return timer_enabled_ && timer_interval_ > 0; }
     SteadyTime timer_due() const { return timer_due_; }
+    std::chrono::milliseconds timer_interval() const { return std::chrono::milliseconds(timer_interval_); }
     bool grab_pending() const { return grab_pending_; }
     // A full-screen window on the display, which the program's grabs belong to.
     bool wants_grabs() const;
