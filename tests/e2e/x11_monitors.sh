@@ -5,8 +5,9 @@
 # hidden on both; steps of 2 pixels across the seam leave the saver running
 # and a 3-pixel step across it ends it; the dialogs open in the middle of the
 # head holding the pointer. On an X server with RandR monitors: a monitor
-# that comes or goes while the saver runs gets or loses its scene, and the
-# dialogs open on the primary monitor.
+# that comes or goes while the saver runs gets or loses its scene (the grab
+# passing on when the scene that held it goes), and the dialogs open on the
+# primary monitor.
 set -uo pipefail
 source "$(dirname "$0")/lib/x11.sh"
 
@@ -139,6 +140,17 @@ running "$saver_pid" || fail "a monitor that went away ended the saver"
 xdotool key space
 wait_exit "$saver_pid" 2000 || fail "a key did not end the saver after the monitors changed"
 note "a monitor came and went; the saver ended on a key"
+
+# ---- the scene that held the grab goes: another one takes it over
+xrandr --setmonitor '*right' 800/200x900/200+800+0 none >/dev/null  # listed first
+start_saver /S
+wait_for_scenes 5000 800x900+0+0 800x900+800+0 || fail "scene windows: $(scene_windows | tr '\n' ' ')"
+xrandr --delmonitor right >/dev/null
+wait_for_scenes 5000 800x900+0+0 || fail "the first scene stays: $(scene_windows | tr '\n' ' ')"
+sleep 0.3
+! "$X11_HELPER" grab-keyboard >/dev/null || fail "no scene holds the keyboard after the first one went"
+xdotool key space
+wait_exit "$saver_pid" 2000 || fail "a key did not end the saver after the first scene went"
 
 # ---- the dialogs open on the primary monitor wherever the pointer is
 xrandr --setmonitor '*right' 800/200x900/200+800+0 none >/dev/null
