@@ -24,7 +24,7 @@ target_link_libraries(frostwisp_linux PUBLIC frostwisp_gtk)
 
 # The X11 backend, and the program: the backend is a library so that the
 # unit tests reach its parts.
-pkg_check_modules(XLIBS REQUIRED IMPORTED_TARGET x11 xext xscrnsaver)
+pkg_check_modules(XLIBS REQUIRED IMPORTED_TARGET x11 xext xscrnsaver xrandr xinerama)
 file(GLOB X11_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/x11/*.cpp)
 list(FILTER X11_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(frostwisp_x11 STATIC ${X11_SOURCES})

@@ -97,7 +97,8 @@ void frmInfo::Form_Load()
 {
     Trap trap("frmInfo", "Form_Load");
     trap.line(50010, [&] {
-        Move(centred(screen_width_twips(), Width()), centred(screen_height_twips(), Height()));
+        const TwipRect screen = dialog_screen_twips();
+        Move(screen.left + centred(screen.width, Width()), screen.top + centred(screen.height, Height()));
     });
     trap.line(50020, [&] { Label(0).set_Caption(version::title); });
     trap.line(50030, [&] { Label(1).set_Caption(version_text(version::major, version::minor, version::revision)); });

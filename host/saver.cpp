@@ -5,9 +5,11 @@
 #include "host/allgemein.h"
 #include "host/frm_preview.h"
 #include "scene/frm_main.h"
+#include "scene/scene_group.h"
 #include "toolkit/numbers.h"
 #include "toolkit/platform.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
@@ -50,6 +52,14 @@ Form* loaded_form(std::string_view name)
     return nullptr;
 }
 
+std::vector<frmMain*> loaded_scenes()
+{
+    std::vector<frmMain*> scenes;
+    for (int i = 0; i < Forms::count(); ++i)
+        if (auto* scene = dynamic_cast<frmMain*>(&Forms::at(i))) scenes.push_back(scene);
+    return scenes;
+}
+
 }  // namespace
 
 std::string web_url(std::string_view address)
@@ -74,7 +84,8 @@ void Main()
     int32_t handle = 0;
     int width = 0, height = 0;
     frmPreview* preview = nullptr;
-    frmMain* scene = nullptr;
+    std::vector<Monitor> monitors;
+    std::shared_ptr<SceneGroup> group;
 
     trap.line(50010, [&] { LoadConfig(); });
     trap.line(50020, [&] { Allgemein::Randomize(start_seed()); });
@@ -103,12 +114,74 @@ void Main()
         trap.line(50130, [&] { SaverMode = true; });
         trap.line(50140, [&] { platform().set_screensaver_running(true); });
         trap.line(50150, [&] { platform().show_cursor(false); });
+        // One scene on every monitor, in the order the system lists them, so
+        // that a fixed seed gives the same draws for each.
         trap.line(50160, [&] {
-            if (!scene) scene = &Forms::create<frmMain>();
+            monitors = platform().monitors();
+            group = std::make_shared<SceneGroup>(bounding_box(monitors));
+        });
+        for (const Monitor& monitor : monitors) {
+            frmMain* scene = nullptr;
+            trap.line(50170, [&] {
+                if (!scene) scene = &Forms::create<frmMain>(group, monitor.area);
+                scene->Load();
+            });
+            if (!scene) continue;
+            trap.line(50180, [&] { SetTopMost(*scene, true, true); });
+            trap.line(50190, [&] { scene->Show(ShowMode::modeless); });
+        }
+        trap.line(50200, [&] { platform().on_monitors_changed(&MonitorsChanged); });
+    }
+}
+
+void MonitorsChanged()
+{
+    Trap trap("Saver", "MonitorsChanged");
+    std::vector<Monitor> now;
+    std::vector<frmMain*> scenes;
+    trap.line(50010, [&] {
+        if (!SaverMode) trap.exit_procedure();
+    });
+    trap.line(50020, [&] {
+        now = platform().monitors();
+        scenes = loaded_scenes();
+    });
+    if (trap.left() || scenes.empty()) return;
+
+    // A scene whose monitor is still there stays as it is; the others take
+    // the new monitors in order (a monitor that changed its size or place),
+    // and what is left over goes or comes.
+    std::vector<frmMain*> unmatched;
+    for (frmMain* scene : scenes) {
+        const auto same = std::find_if(now.begin(), now.end(), [&](const Monitor& m) { return scene->screen_area() == m.area; });
+        if (same != now.end()) now.erase(same);
+        else unmatched.push_back(scene);
+    }
+    const std::shared_ptr<SceneGroup> group = scenes.front()->group();
+    size_t next = 0;
+    for (frmMain* scene : unmatched) {
+        if (next < now.size()) {
+            const Rect area = now[next++].area;
+            trap.line(50030, [&] {
+                scene->set_screen_area(area);
+                scene->window().set_window_state(WindowState::maximized);
+            });
+        } else {
+            trap.line(50040, [&] {
+                scene->MonitorGone = true;
+                scene->Unload();
+            });
+        }
+    }
+    for (; next < now.size(); ++next) {
+        frmMain* scene = nullptr;
+        trap.line(50050, [&] {
+            if (!scene) scene = &Forms::create<frmMain>(group, now[next].area);
             scene->Load();
         });
-        trap.line(50170, [&] { SetTopMost(*scene, true, true); });
-        trap.line(50180, [&] { scene->Show(ShowMode::modeless); });
+        if (!scene) continue;
+        trap.line(50060, [&] { SetTopMost(*scene, true, true); });
+        trap.line(50070, [&] { scene->Show(ShowMode::modeless); });
     }
 }
 

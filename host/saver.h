@@ -45,6 +45,10 @@ std::string web_url(std::string_view address);
 // The start-up procedure: reads the settings, seeds the generator and opens the
 // window the command line asks for.
 void Main();
+// Rebuilds the full-screen saver's scenes after a change of the monitors: a
+// new scene for a new monitor, a scene whose monitor went away unloaded, a
+// scene whose monitor changed its size or place resized to it.
+void MonitorsChanged();
 void LoadConfig();
 void SaveConfig();
 bool SetTopMost(Form& window, bool topmost, bool activate);

@@ -42,7 +42,7 @@ int16_t nearest16(double value) { return to_int16(value); }
 
 }  // namespace
 
-frmMain::frmMain()
+frmMain::frmMain(std::shared_ptr<SceneGroup> group, std::optional<Rect> monitor)
     : Form("frmMain", main_design()),
       picBG(black, white, white),
       picBuffer(white, white, white),
@@ -57,6 +57,21 @@ frmMain::frmMain()
     lblURL.Width = font_ ? font_->text_width(lblURL.Caption) : 0;
     lblURL.Height = font_ ? font_->text_height(lblURL.Caption) : 0;
     tmrAnimation.set_Interval(55);
+    if (monitor) set_screen_area(*monitor);
+    group_ = group ? std::move(group)
+                   : std::make_shared<SceneGroup>(
+                         screen_area().value_or(Rect{0, 0, platform().screen_width_px(), platform().screen_height_px()}));
+}
+
+Point frmMain::origin() const
+{
+    return screen_area() ? Point{screen_area()->left, screen_area()->top} : Point{};
+}
+
+void frmMain::Timer_Timer()
+{
+    Saver::numFl = flake_count_;
+    tmrAnimation_timer();
 }
 
 int frmMain::last_flake() const
@@ -70,7 +85,7 @@ void frmMain::Form_Load()
 {
     Trap trap("frmMain", "Form_Load");
     const auto& s = Saver::SaverSettings;
-    trap.line(50010, [&] { Saver::numFl = Allgemein::Zz(s.minFl, s.maxFl); });
+    trap.line(50010, [&] { flake_count_ = Saver::numFl = Allgemein::Zz(s.minFl, s.maxFl); });
     trap.line(50020, [&] { tmrAnimation.set_Interval(30); });
     trap.line(50030, [&] { window().set_window_state(WindowState::maximized); });
     trap.line(50040, [&] { SnowLine = 0.95; });
@@ -82,6 +97,7 @@ void frmMain::Form_Resize()
     const auto& s = Saver::SaverSettings;
     const int W = ScaleWidth();
     const int H = ScaleHeight();
+    Saver::numFl = flake_count_;
 
     trap.line(50010, [&] { tmrAnimation.set_Enabled(false); });
     trap.line(50020, [&] {
@@ -132,7 +148,8 @@ void frmMain::rebuild_background()
     });
     trap.line(50020, [&] {
         if ((s.Background == 3 || s.RandomBack) && !DesktopCaptured) {
-            picBG.canvas().draw_image(platform().capture_screen(0, 0, W, H), 0, 0);
+            const Point at = origin();
+            picBG.canvas().draw_image(group_->desktop(Rect{at.x, at.y, at.x + W, at.y + H}), 0, 0);
             imgBG = picBG.image();
             DesktopCaptured = true;
         }
@@ -212,7 +229,7 @@ void frmMain::tmrAnimation_timer()
         trap.line(50170, [&] { tmrAnimation.set_Enabled(false); });
         trap.line(50180, [&] { picBG.set_Picture(nullptr); });
         trap.line(50190, [&] { picBuffer.set_Picture(nullptr); });
-        trap.line(50200, [&] { Saver::numFl = Allgemein::Zz(s.minFl, s.maxFl); });
+        trap.line(50200, [&] { flake_count_ = Saver::numFl = Allgemein::Zz(s.minFl, s.maxFl); });
         trap.line(50210, [&] { SnowLine = 0.95; });
         trap.line(50220, [&] { Form_Resize(); });
     }
@@ -275,14 +292,24 @@ void frmMain::Form_KeyPress(int) { end_on_input("Form_KeyPress"); }
 void frmMain::Form_MouseDown(int, int, float, float) { end_on_input("Form_MouseDown"); }
 void frmMain::Form_Click() { end_on_input("Form_Click"); }
 void frmMain::Form_DblClick() { end_on_input("Form_DblClick"); }
-void frmMain::Form_Unload() { end_on_input("Form_Unload"); }
-void frmMain::Form_Terminate() { end_on_input("Form_Terminate"); }
+void frmMain::Form_Unload()
+{
+    if (!MonitorGone) end_on_input("Form_Unload");
+}
+
+void frmMain::Form_Terminate()
+{
+    if (!MonitorGone) end_on_input("Form_Terminate");
+}
 
 void frmMain::Form_MouseMove(int, int, float x, float y)
 {
     Trap trap("frmMain", "Form_MouseMove");
     trap.line(50010, [&] {
-        if (Saver::movement_ends_saver(LastMouse, x, y)) Saver::exitScreensaver();
+        // In screen coordinates, which all scenes share.
+        const Point at = origin();
+        if (Saver::movement_ends_saver(group_->LastMouse, x + static_cast<float>(at.x), y + static_cast<float>(at.y)))
+            Saver::exitScreensaver();
     });
 }
 

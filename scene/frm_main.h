@@ -4,12 +4,14 @@
 #pragma once
 
 #include "host/saver.h"
+#include "scene/scene_group.h"
 #include "toolkit/form.h"
 #include "toolkit/picture_box.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace fw {
@@ -34,11 +36,13 @@ class frmMain : public Form {
 public:
     static constexpr int flake_slots = 501;
 
-    frmMain();
+    // The scene on one monitor of a group; without a group, a scene of its
+    // own over the whole screen.
+    explicit frmMain(std::shared_ptr<SceneGroup> group = nullptr, std::optional<Rect> monitor = std::nullopt);
 
     void Form_Load() override;
     void Form_Resize() override;
-    void Timer_Timer() override { tmrAnimation_timer(); }
+    void Timer_Timer() override;
     void tmrAnimation_timer();
     void Flakes();
     void Hintergrund();
@@ -66,14 +70,25 @@ public:
     int32_t LastRestartTick = 0;
     bool DesktopCaptured = false;
     Image StripPicture;
-    Saver::RememberedMouse LastMouse;
+    // Its monitor went away: unloading it ends this scene only, not the saver.
+    bool MonitorGone = false;
+
+    const std::shared_ptr<SceneGroup>& group() const { return group_; }
 
 private:
     // The index of the last live flake: numFl, but never past the last slot.
     int last_flake() const;
     void rebuild_background();
+    // The top-left corner of the scene's monitor in screen coordinates.
+    Point origin() const;
 
+    std::shared_ptr<SceneGroup> group_;
     std::shared_ptr<const TextRenderer> font_;
+    // numFl is the count of the scene whose handler runs: each scene keeps
+    // the count it drew and puts it back into numFl when a handler of its own
+    // starts, so every scene draws its own count and numFl means what it
+    // always meant wherever it is read.
+    int16_t flake_count_ = 0;
 };
 
 }  // namespace fw

@@ -82,6 +82,14 @@ int screen_height_twips()
     return static_cast<int>(round_even(platform().screen_height_px() * platform().twips_per_pixel_y()));
 }
 
+TwipRect dialog_screen_twips()
+{
+    const Rect area = platform().dialog_area();
+    const double x = platform().twips_per_pixel_x(), y = platform().twips_per_pixel_y();
+    const auto twips = [](int pixels, double per_pixel) { return static_cast<int>(round_even(pixels * per_pixel)); };
+    return {twips(area.left, x), twips(area.top, y), twips(area.right - area.left, x), twips(area.bottom - area.top, y)};
+}
+
 int twips_to_pixels_x(int twips) { return to_pixels(twips, platform().twips_per_pixel_x()); }
 int twips_to_pixels_y(int twips) { return to_pixels(twips, platform().twips_per_pixel_y()); }
 

@@ -75,6 +75,8 @@ private:
 // The screen's size in twips.
 int screen_width_twips();
 int screen_height_twips();
+// The rectangle dialogs centre on (the primary monitor, Platform::dialog_area), in twips.
+TwipRect dialog_screen_twips();
 
 // Twips to pixels at the display's resolution, to the nearest pixel.
 int twips_to_pixels_x(int twips);

@@ -8,6 +8,7 @@
 #include "toolkit/platform.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ public:
     NativeWindow& window();
     NativeHandle hWnd() const;
 
+    // The part of the screen, in screen coordinates, that this form counts as
+    // the screen: maximising fills it. Unset, it is the whole screen.
+    void set_screen_area(const Rect& area) { screen_area_ = area; }
+    const std::optional<Rect>& screen_area() const { return screen_area_; }
+
     // The persistent surface of the client area, in pixels.
     Canvas& surface() { return surface_; }
     const Canvas& surface() const { return surface_; }
@@ -81,6 +87,7 @@ private:
     std::string name_;
     Canvas surface_;
     std::unique_ptr<NativeWindow> window_;
+    std::optional<Rect> screen_area_;
     bool load_ran_ = false;
     bool unloading_ = false;
 };

@@ -5,13 +5,17 @@
 
 #include "toolkit/canvas.h"
 #include "toolkit/font.h"
+#include "toolkit/monitors.h"
 #include "toolkit/settings_store.h"
 
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace fw {
 
@@ -46,8 +50,9 @@ public:
     virtual NativeHandle handle() const = 0;
     // Modal returns when the form has been unloaded.
     virtual void show(ShowMode mode) = 0;
-    // Maximised takes the size of the whole screen; the backend reports the
-    // new client size through Form::client_resized.
+    // Maximised takes the form's screen area (Form::screen_area: its
+    // monitor, else the whole screen); the backend reports the new client
+    // size through Form::client_resized.
     virtual void set_window_state(WindowState state) = 0;
     // Keeps the window above all others (or not); activate gives it the input.
     virtual bool set_topmost(bool topmost, bool activate) = 0;
@@ -101,9 +106,24 @@ public:
     // Twips per screen pixel; not always whole (7.5 at 192 dots per inch).
     virtual double twips_per_pixel_x() const = 0;
     virtual double twips_per_pixel_y() const = 0;
-    // A copy of what the display shows in (x, y, w, h); black where nothing
-    // can be read.
+    // A copy of what the display shows in (x, y, w, h), in screen
+    // coordinates; black where nothing can be read.
     virtual Image capture_screen(int x, int y, int width, int height) = 0;
+    // The monitors as the system lists them, in its order; empty when it
+    // lists none (the whole screen is then the one monitor).
+    virtual std::vector<Monitor> listed_monitors() { return {}; }
+    // The pointer in screen coordinates; nothing where that is unknown.
+    virtual std::optional<Point> pointer_position() { return std::nullopt; }
+    // The rectangle dialogs centre on, in pixels: by default the primary
+    // monitor, else the one holding the pointer.
+    virtual Rect dialog_area();
+    // The monitors the full-screen saver covers, one scene each
+    // (arrange_monitors over listed_monitors()).
+    std::vector<Monitor> monitors();
+    // handler runs when monitors come or go or the screen changes its size;
+    // backends report that through monitors_changed().
+    void on_monitors_changed(std::function<void()> handler);
+    void monitors_changed();
     // Client rectangle of a foreign window; false (and 0 x 0) when there is none.
     virtual bool client_size(NativeHandle window, int& width, int& height) = 0;
     virtual std::unique_ptr<NativeWindow> create_window(Form& form) = 0;
@@ -111,6 +131,14 @@ public:
 
     // Ends the program at once: no unload handlers, open files closed.
     [[noreturn]] virtual void end_program() = 0;
+
+protected:
+    // Called when the first handler is installed: the backend starts to
+    // listen for changes of the monitors.
+    virtual void watch_monitors() {}
+
+private:
+    std::function<void()> monitors_changed_;
 };
 
 // The backend installed by the entry point; one per process.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The off-screen renderer from outside: one seed, one set of arguments and
 # settings give one file byte for byte; another seed or another clock gives
-# another; the default size; a desktop picture shows through; bad arguments
-# give one line and a non-zero status.
+# another; the default size; a desktop picture shows through; monitors of
+# different heights each get their own ground and address; bad arguments give
+# one line and a non-zero status.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 bin=build/frostwisp
@@ -38,8 +39,29 @@ render 7 "$tmp/desk-out.png" --size 64x48 --ticks 1 --desktop "$tmp/desk.png"
 corner=$(convert "$tmp/desk-out.png" -format '%[hex:p{0,0}]' info:)
 [[ ${corner:0:6} == 12AB34 ]] || fail "the desktop does not show at the top left: $corner"
 
+# Two monitors side by side, the right one lower: a ground along each one's
+# bottom rows and the address at each one's bottom right; below the lower one
+# the picture stays black.
+printf '[Settings]\nBackground=0\nRestart=0\nDate=0\nTime=0\n' > "$tmp/config/frostwisp/frostwisp.ini"
+two=1920x1080+0+0,1280x1024+1920+0
+render 7 "$tmp/two-a.png" --monitors "$two" --ticks 600
+render 7 "$tmp/two-b.png" --monitors "$two" --ticks 600
+cmp -s "$tmp/two-a.png" "$tmp/two-b.png" || fail "two monitors: the same seed gave two different files"
+count() { convert "$tmp/two-a.png" -crop "$1" +repage txt:- | grep -ci "$2"; }
+for ground in 1920x8+0+1072 1280x8+1920+1016; do
+  n=$(count "$ground" '#FFFFFF')
+  (( n > 1000 )) || fail "two monitors: only $n pixels of snow in the bottom rows $ground"
+done
+for corner in 240x30+1680+1050 240x30+2960+994; do
+  n=$(count "$corner" '#8080FF')
+  (( n > 20 )) || fail "two monitors: no address at $corner ($n pixels)"
+done
+[[ $(convert "$tmp/two-a.png" -crop 1280x56+1920+1024 +repage -format '%[max]' info:) == 0 ]] ||
+  fail "two monitors: not black below the lower one"
+
 # Bad arguments: one line on standard error, a non-zero status, no file.
-for args in "--ticks abc" "--size 0x10" "--clock yesterday" "--desktop $tmp/none.png" ""; do
+for args in "--ticks abc" "--size 0x10" "--clock yesterday" "--desktop $tmp/none.png" "--monitors 1920x1080" \
+    "--monitors 64x48+0+0 --size 64x48" ""; do
   # shellcheck disable=SC2086
   FROSTWISP_SEED=1 "$bin" --render $( [[ -n $args ]] && echo "$tmp/bad.png" ) $args 2>"$tmp/err" >/dev/null
   rc=$?

@@ -389,5 +389,29 @@ TEST_F(GtkDialogsTest, InfoOpensModallyCentredAndOnlyItsButtonClosesIt)
     EXPECT_EQ(toplevel_named("frmInfo"), nullptr);
 }
 
+TEST_F(GtkDialogsTest, BothDialogsOpenCentredOnThePrimaryMonitor)
+{
+    // Two monitors side by side, the right one primary, the pointer on the left one.
+    gtk->options().monitors = {{{0, 0, 512, 768}, false}, {{512, 0, 1024, 768}, true}};
+    gtk->options().pointer = Point{100, 100};
+    frmConfig& d = open_config();
+    int x = 0, y = 0;
+    gtk_window_get_position(window, &x, &y);
+    EXPECT_EQ(x, 512 + (512 - 390) / 2);
+    EXPECT_EQ(y, (768 - 310) / 2);
+    std::string seen;
+    set_gtk_modal_loop([&](const std::function<bool()>&) {
+        settle();
+        GtkWindow* info = toplevel_named("frmInfo");
+        if (!info) return;
+        gtk_window_get_position(info, &x, &y);
+        seen = std::to_string(x) + "," + std::to_string(y);
+        gtk_button_clicked(GTK_BUTTON(gtk_bin_get_child(GTK_BIN(placed(info).at("ok")))));
+    });
+    gtk_button_clicked(GTK_BUTTON(widget(d.cmdInfo)));
+    // Left = 7680 + (7680 - 5340) \ 2 twips = 590 pixels; Top as on one screen.
+    EXPECT_EQ(seen, "590,219");
+}
+
 }  // namespace
 }  // namespace fw

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -40,8 +41,16 @@ public:
     SettingsStore& settings() override { return store; }
     [[noreturn]] void end_program() override { throw ProgramEnd{0}; }
     void open_url(const std::string& url) override { opened.push_back(url); }
+    std::vector<Monitor> listed_monitors() override
+    {
+        return fake_monitors.empty() ? Win32Platform::listed_monitors() : fake_monitors;
+    }
+    Rect dialog_area() override { return fake_dialog_area ? *fake_dialog_area : Win32Platform::dialog_area(); }
 
     std::string command;
+    // The system's answers when set.
+    std::vector<Monitor> fake_monitors;
+    std::optional<Rect> fake_dialog_area;
     std::vector<std::string> opened;
     RegistryStore store;
 

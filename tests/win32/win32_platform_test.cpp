@@ -97,7 +97,7 @@ private:
     }
 };
 
-TEST_F(Win32PlatformTest, SnapshotCountsFromTheVirtualScreenAndIsBlackBeyondIt)
+TEST_F(Win32PlatformTest, SnapshotIsInScreenCoordinatesAndBlackBeyondTheVirtualScreen)
 {
     Swatch& swatch = Forms::create<Swatch>(rgb(200, 30, 40));
     swatch.Load();
@@ -108,7 +108,7 @@ TEST_F(Win32PlatformTest, SnapshotCountsFromTheVirtualScreenAndIsBlackBeyondIt)
     swatch.window().set_topmost(true, false);
     pump(std::chrono::milliseconds(300));
 
-    const Image shot = backend->capture_screen(30, 20, 40, 30);
+    const Image shot = backend->capture_screen(vx + 30, vy + 20, 40, 30);
     ASSERT_EQ(shot.width, 40);
     ASSERT_EQ(shot.height, 30);
     EXPECT_EQ(shot.at(10, 10), rgb(200, 30, 40));  // the swatch's top-left pixel
@@ -117,7 +117,7 @@ TEST_F(Win32PlatformTest, SnapshotCountsFromTheVirtualScreenAndIsBlackBeyondIt)
     EXPECT_NE(shot.at(30, 19), rgb(200, 30, 40));
     EXPECT_NE(shot.at(29, 20), rgb(200, 30, 40));
 
-    const Image beyond = backend->capture_screen(backend->screen_width_px() - 2, 0, 4, 1);
+    const Image beyond = backend->capture_screen(vx + backend->screen_width_px() - 2, vy, 4, 1);
     EXPECT_EQ(beyond.at(2, 0), rgb(0, 0, 0));
     EXPECT_EQ(beyond.at(3, 0), rgb(0, 0, 0));
 }

@@ -284,8 +284,6 @@ GtkDialogWindow::GtkDialogWindow(DialogForm& form) : form_(form)
         break;
     case BorderStyle::sizable: break;
     }
-    if (design.start == StartPosition::center_screen)
-        gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER);
     if (GdkPixbuf* icon = pixbuf_of(design.form.icon)) {
         gtk_window_set_icon(GTK_WINDOW(window_), icon);
         g_object_unref(icon);
@@ -568,6 +566,17 @@ void GtkDialogWindow::show(ShowMode mode)
 {
     if (!window_) return;
     gtk_window_set_modal(GTK_WINDOW(window_), mode == ShowMode::modal);
+    if (form_.dialog_design().start == StartPosition::center_screen) {
+        // In the middle of the monitor dialogs open on, which the platform
+        // gives in device pixels; GTK places windows in its scaled ones.
+        gtk_widget_show_all(fixed_);
+        GtkRequisition size{};
+        gtk_widget_get_preferred_size(window_, nullptr, &size);
+        const Rect area = platform().dialog_area();
+        const int scale = std::max(gtk_widget_get_scale_factor(window_), 1);
+        gtk_window_move(GTK_WINDOW(window_), (area.left + (area.right - area.left - size.width * scale) / 2) / scale,
+                        (area.top + (area.bottom - area.top - size.height * scale) / 2) / scale);
+    }
     gtk_widget_show_all(window_);
     gtk_window_present(GTK_WINDOW(window_));
     focus_first();

@@ -142,6 +142,7 @@ void HeadlessPlatform::open_url(const std::string& url) { calls.push_back("open 
 
 Image HeadlessPlatform::capture_screen(int x, int y, int width, int height)
 {
+    captures.push_back({x, y, x + width, y + height});
     Image shot;
     shot.width = std::max(width, 0);
     shot.height = std::max(height, 0);
@@ -226,9 +227,11 @@ void HeadlessWindow::show(ShowMode mode)
     visible = true;
     modal = mode == ShowMode::modal;
     if (state == WindowState::maximized) {
-        left = top = 0;
-        width = owner_.screen_width_px();
-        height = owner_.screen_height_px();
+        const Rect area = form_.screen_area().value_or(Rect{0, 0, owner_.screen_width_px(), owner_.screen_height_px()});
+        left = area.left;
+        top = area.top;
+        width = area.right - area.left;
+        height = area.bottom - area.top;
     }
     form_.client_resized(width, height);
 }

@@ -32,6 +32,8 @@ struct HeadlessOptions {
     std::tm clock{};                  // local time; advances with the ticks
     int screen_width = 1024;
     int screen_height = 768;
+    std::vector<Monitor> monitors;  // as the system lists them; empty: the whole screen
+    std::optional<Point> pointer;
     double twips_per_pixel = 15;
     Image desktop;  // what the display shows; black where it has no pixels
     char decimal_separator = '.';
@@ -75,6 +77,8 @@ public:
     double twips_per_pixel_x() const override { return options_.twips_per_pixel; }
     double twips_per_pixel_y() const override { return options_.twips_per_pixel; }
     Image capture_screen(int x, int y, int width, int height) override;
+    std::vector<Monitor> listed_monitors() override { return options_.monitors; }
+    std::optional<Point> pointer_position() override { return options_.pointer; }
     bool client_size(NativeHandle window, int& width, int& height) override;
     std::unique_ptr<NativeWindow> create_window(Form& form) override;
     std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& font) override;
@@ -91,6 +95,8 @@ public:
     // "active 0", "running 1", "cursor 0", "password 12", "change-password 7",
     // "beep", "open <url>", "end".
     std::vector<std::string> calls;
+    // Every rectangle read off the display, in order.
+    std::vector<Rect> captures;
 
 private:
     friend class HeadlessWindow;

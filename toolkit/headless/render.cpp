@@ -6,6 +6,7 @@
 #include "toolkit/freetype/freetype_text.h"
 #include "toolkit/headless/headless_platform.h"
 #include "toolkit/headless/png.h"
+#include "toolkit/monitors.h"
 #include "toolkit/runtime_error.h"
 
 #include <charconv>
@@ -18,13 +19,15 @@ namespace fw {
 namespace {
 
 constexpr const char* usage =
-    "usage: frostwisp --render OUT.png [--size WxH] [--ticks N] [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]";
+    "usage: frostwisp --render OUT.png [--size WxH | --monitors WxH+X+Y[,WxH+X+Y...]] [--ticks N] "
+    "[--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]";
 
 struct RenderArguments {
     std::filesystem::path out;
     int width = 1024;
     int height = 768;
     int ticks = 100;
+    std::vector<Monitor> monitors;  // empty: one screen of width x height
     std::optional<std::tm> clock;
     std::filesystem::path desktop;
 };
@@ -56,16 +59,30 @@ std::optional<std::tm> parse_clock(const std::string& text)
 // Returns the problem with the arguments, or an empty text.
 std::string parse(const std::vector<std::string>& args, RenderArguments& out)
 {
+    bool sized = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool has_value = i + 1 < args.size();
         if (a == "--size" && has_value) {
+            sized = true;
             const std::string v = args[++i];
             const size_t x = v.find('x');
             if (x == std::string::npos || !whole(std::string_view(v).substr(0, x), out.width) ||
                 !whole(std::string_view(v).substr(x + 1), out.height) || out.width < 1 || out.height < 1 ||
                 out.width > 16384 || out.height > 16384)
                 return "bad size '" + v + "'";
+        } else if (a == "--monitors" && has_value) {
+            const auto list = parse_monitor_list(args[++i]);
+            const Rect box = list ? bounding_box(*list) : Rect{};
+            if (!list || width_of(box) > 16384 || height_of(box) > 16384) return "bad monitors '" + args[i] + "'";
+            // The picture's top-left corner is the screen's origin.
+            out.monitors.clear();
+            for (Monitor m : *list) {
+                m.area = {m.area.left - box.left, m.area.top - box.top, m.area.right - box.left, m.area.bottom - box.top};
+                out.monitors.push_back(m);
+            }
+            out.width = width_of(box);
+            out.height = height_of(box);
         } else if (a == "--ticks" && has_value) {
             if (!whole(args[++i], out.ticks) || out.ticks < 0) return "bad tick count '" + args[i] + "'";
         } else if (a == "--clock" && has_value) {
@@ -80,7 +97,22 @@ std::string parse(const std::vector<std::string>& args, RenderArguments& out)
         }
     }
     if (out.out.empty()) return "no output file";
+    if (sized && !out.monitors.empty()) return "--size and --monitors exclude each other";
     return {};
+}
+
+// What the screen shows: every scene window at its place, black elsewhere.
+Image screen_picture(int width, int height)
+{
+    Canvas screen(rgb(0, 0, 0));
+    screen.resize(width, height);
+    screen.fill_rect(0, 0, width, height, rgb(0, 0, 0));
+    for (int i = 0; i < Forms::count(); ++i) {
+        const Form& form = Forms::at(i);
+        const Rect area = form.screen_area().value_or(Rect{});
+        screen.draw_image(form.surface().image(), area.left, area.top);
+    }
+    return screen.image();
 }
 
 }  // namespace
@@ -99,6 +131,7 @@ int run_render(const std::vector<std::string>& arguments, RenderServices service
     options.user_state_dir = services.user_state_dir;
     options.screen_width = args.width;
     options.screen_height = args.height;
+    options.monitors = args.monitors;
     options.settings = std::move(services.settings);
     options.decimal_separator = decimal_separator();
     options.short_date = [](const std::tm& t) { return short_date_text(t); };
@@ -125,7 +158,7 @@ int run_render(const std::vector<std::string>& arguments, RenderServices service
         Saver::Main();
         backend.run_ticks(args.ticks);
         if (Forms::count() == 0) throw ProgramEnd{1};
-        if (!write_png(args.out, Forms::at(0).surface().image())) {
+        if (!write_png(args.out, screen_picture(args.width, args.height))) {
             std::fprintf(stderr, "frostwisp --render: cannot write '%s'\n", args.out.c_str());
             status = 1;
         }

@@ -1,8 +1,12 @@
 // The off-screen renderer: runs the full-screen scene on the headless backend
 // for a number of ticks and writes the window's picture as a PNG.
 //
-//   frostwisp --render OUT.png [--size WxH] [--ticks N]
-//             [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]
+//   frostwisp --render OUT.png [--size WxH | --monitors WxH+X+Y[,WxH+X+Y...]]
+//             [--ticks N] [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]
+//
+// With --monitors the screen has those monitors, one scene on each, and the
+// picture is their bounding box, black where no monitor is; --desktop is then
+// a picture of that box.
 #pragma once
 
 #include "toolkit/settings_store.h"

@@ -39,6 +39,18 @@ template <class Function> Function load_function(HMODULE library, const char* na
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
 }
 
+BOOL CALLBACK add_monitor(HMONITOR monitor, HDC, LPRECT, LPARAM list)
+{
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (GetMonitorInfoW(monitor, &info)) {
+        const RECT& r = info.rcMonitor;
+        reinterpret_cast<std::vector<Monitor>*>(list)->push_back(
+            {{r.left, r.top, r.right, r.bottom}, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    }
+    return TRUE;
+}
+
 int system_dpi()
 {
     HDC screen = GetDC(nullptr);
@@ -215,8 +227,9 @@ Image Win32Platform::capture_screen(int x, int y, int width, int height)
     HBITMAP dib = memory ? create_dib(memory, shot.width, shot.height, &bits) : nullptr;
     if (dib && bits) {
         const HGDIOBJ old = SelectObject(memory, dib);
-        BitBlt(memory, 0, 0, shot.width, shot.height, display, GetSystemMetrics(SM_XVIRTUALSCREEN) + x,
-               GetSystemMetrics(SM_YVIRTUALSCREEN) + y, SRCCOPY);
+        // The display's device context counts from the virtual screen's corner.
+        BitBlt(memory, 0, 0, shot.width, shot.height, display, x - GetSystemMetrics(SM_XVIRTUALSCREEN),
+               y - GetSystemMetrics(SM_YVIRTUALSCREEN), SRCCOPY);
         GdiFlush();
         const auto* pixels = static_cast<const Color*>(bits);
         std::transform(pixels, pixels + shot.pixels.size(), shot.pixels.begin(),
@@ -227,6 +240,27 @@ Image Win32Platform::capture_screen(int x, int y, int width, int height)
     if (memory) DeleteDC(memory);
     DeleteDC(display);
     return shot;
+}
+
+std::vector<Monitor> Win32Platform::listed_monitors()
+{
+    std::vector<Monitor> list;
+    EnumDisplayMonitors(nullptr, nullptr, &add_monitor, reinterpret_cast<LPARAM>(&list));
+    return list;
+}
+
+std::optional<Point> Win32Platform::pointer_position()
+{
+    POINT p{};
+    if (!GetCursorPos(&p)) return std::nullopt;
+    return Point{p.x, p.y};
+}
+
+Rect Win32Platform::dialog_area()
+{
+    RECT work{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0)) return Platform::dialog_area();
+    return {work.left, work.top, work.right, work.bottom};
 }
 
 bool Win32Platform::client_size(NativeHandle window, int& width, int& height)

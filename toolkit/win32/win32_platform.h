@@ -39,9 +39,14 @@ public:
     int screen_height_px() const override;
     double twips_per_pixel_x() const override;
     double twips_per_pixel_y() const override;
-    // (x, y) counts from the virtual screen's top-left corner, which is where
-    // a maximised form's client area starts.
+    // In screen coordinates, where the primary monitor's top-left corner is
+    // (0, 0); the virtual screen may begin left of or above it.
     Image capture_screen(int x, int y, int width, int height) override;
+    // EnumDisplayMonitors, in physical pixels.
+    std::vector<Monitor> listed_monitors() override;
+    std::optional<Point> pointer_position() override;
+    // The primary monitor's work area (without the task bar).
+    Rect dialog_area() override;
     bool client_size(NativeHandle window, int& width, int& height) override;
     std::unique_ptr<NativeWindow> create_window(Form& form) override;
     std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& desc) override;

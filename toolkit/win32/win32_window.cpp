@@ -109,8 +109,7 @@ Win32Window::Win32Window(Form& form) : form_(form)
     AdjustWindowRectEx(&frame, style, FALSE, ex);
     const int w = frame.right - frame.left;
     const int h = frame.bottom - frame.top;
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const Rect work = platform().dialog_area();
     int x = work.left + (work.right - work.left - w) / 2;
     int y = work.top + (work.bottom - work.top - h) / 2;
     auto* dialog = dynamic_cast<DialogForm*>(&form_);
@@ -158,7 +157,7 @@ Win32Window* Win32Window::from(HWND hwnd)
 void Win32Window::show(ShowMode mode)
 {
     const std::weak_ptr<int> alive = alive_;
-    if (state_ == WindowState::maximized) fit_to_virtual_screen();
+    if (state_ == WindowState::maximized) fit_to_screen_area();
     sized_ = true;
     report_client_size();
     if (alive.expired()) return;
@@ -176,7 +175,7 @@ void Win32Window::show(ShowMode mode)
 void Win32Window::set_window_state(WindowState state)
 {
     state_ = state;
-    if (sized_ && state_ == WindowState::maximized) fit_to_virtual_screen();
+    if (sized_ && state_ == WindowState::maximized) fit_to_screen_area();
 }
 
 bool Win32Window::set_topmost(bool topmost, bool activate)
@@ -247,10 +246,11 @@ void Win32Window::destroy()
     hwnd_ = nullptr;
 }
 
-void Win32Window::fit_to_virtual_screen()
+void Win32Window::fit_to_screen_area()
 {
-    const RECT screen = virtual_screen();
-    SetWindowPos(hwnd_, nullptr, screen.left, screen.top, screen.right - screen.left, screen.bottom - screen.top,
+    const RECT v = virtual_screen();
+    const Rect area = form_.screen_area().value_or(Rect{v.left, v.top, v.right, v.bottom});
+    SetWindowPos(hwnd_, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -362,7 +362,9 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
         if (sized_ && wparam != SIZE_MINIMIZED) form_.client_resized(LOWORD(lparam), HIWORD(lparam));
         return 0;
     case WM_DISPLAYCHANGE:
-        if (sized_ && state_ == WindowState::maximized) fit_to_virtual_screen();
+        // Every top-level window hears of it; the rebuild of the scenes after
+        // the first finds nothing left to do.
+        platform().monitors_changed();
         return 0;
     case WM_TIMER:
         if (wparam == form_timer && timer_on_) form_.Timer_Timer();

@@ -2,8 +2,8 @@
 // it is one BitBlt; the window procedure turns messages into the form's events.
 //
 // A form is sized before it becomes visible: show() reports the client size
-// (the whole virtual screen when maximised) and so runs Form_Resize while the
-// window is still hidden, then shows it.
+// (its screen area, else the whole virtual screen, when maximised) and so runs
+// Form_Resize while the window is still hidden, then shows it.
 #pragma once
 
 #include "toolkit/form.h"
@@ -28,8 +28,9 @@ public:
 
     NativeHandle handle() const override { return reinterpret_cast<NativeHandle>(hwnd_); }
     void show(ShowMode mode) override;
-    // Maximised covers the virtual screen, every monitor; it takes effect when
-    // the window is shown, or at once when it is visible already.
+    // Maximised covers the form's screen area (its monitor), else the virtual
+    // screen; it takes effect when the window is shown, or at once when it is
+    // visible already.
     void set_window_state(WindowState state) override;
     bool set_topmost(bool topmost, bool activate) override;
     void refresh() override;
@@ -54,7 +55,7 @@ public:
 private:
     static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
-    void fit_to_virtual_screen();
+    void fit_to_screen_area();
     void report_client_size();
     void present(HDC dc, const RECT& area) const;
     void disable_others();

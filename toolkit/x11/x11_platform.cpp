@@ -10,6 +10,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/scrnsaver.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -100,6 +102,39 @@ Pixmap saved_screenshot(Display* display, Window window)
         pixmap = static_cast<Pixmap>(reinterpret_cast<unsigned long*>(data)[0]);
     if (data) XFree(data);
     return pixmap;
+}
+
+// RandR's monitors, from version 1.5 on; empty where there are none.
+std::vector<Monitor> randr_monitors(Display* display)
+{
+    std::vector<Monitor> list;
+    int event_base = 0, error_base = 0, major = 0, minor = 0;
+    if (!XRRQueryExtension(display, &event_base, &error_base) || !XRRQueryVersion(display, &major, &minor) ||
+        major * 100 + minor < 105)
+        return list;
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(display, DefaultRootWindow(display), True, &count);
+    for (int i = 0; monitors && i < count; ++i) {
+        const XRRMonitorInfo& m = monitors[i];
+        list.push_back({{m.x, m.y, m.x + m.width, m.y + m.height}, m.primary != 0});
+    }
+    if (monitors) XRRFreeMonitors(monitors);
+    return list;
+}
+
+std::vector<Monitor> xinerama_heads(Display* display)
+{
+    std::vector<Monitor> list;
+    int event_base = 0, error_base = 0;
+    if (!XineramaQueryExtension(display, &event_base, &error_base) || !XineramaIsActive(display)) return list;
+    int count = 0;
+    XineramaScreenInfo* heads = XineramaQueryScreens(display, &count);
+    for (int i = 0; heads && i < count; ++i) {
+        const XineramaScreenInfo& h = heads[i];
+        list.push_back({{h.x_org, h.y_org, h.x_org + h.width, h.y_org + h.height}, false});
+    }
+    if (heads) XFree(heads);
+    return list;
 }
 
 // Where window lies on the root window.
@@ -230,6 +265,84 @@ Image X11Platform::capture_screen(int x, int y, int width, int height)
     return shot;
 }
 
+std::vector<Monitor> X11Platform::listed_monitors()
+{
+    if (hack_mode()) {
+        int width = 0, height = 0;
+        if (!client_size(static_cast<NativeHandle>(hack_window()), width, height)) return {};
+        return {{{0, 0, width, height}, true}};
+    }
+    std::vector<Monitor> monitors = randr_monitors(display_);
+    std::vector<Monitor> heads = xinerama_heads(display_);
+    // Some servers (Xephyr with +xinerama among them) give RandR one monitor
+    // for several heads: where Xinerama knows more, its heads count, and the
+    // one under the middle of RandR's primary monitor is the primary one.
+    if (heads.size() <= monitors.size()) return monitors;
+    for (const Monitor& m : monitors)
+        if (m.primary)
+            for (Monitor& head : heads)
+                head.primary = head.primary || contains(head.area, {(m.area.left + m.area.right) / 2,
+                                                                    (m.area.top + m.area.bottom) / 2});
+    return heads;
+}
+
+std::optional<Point> X11Platform::pointer_position()
+{
+    Window root = None, child = None;
+    int x = 0, y = 0, window_x = 0, window_y = 0;
+    unsigned int mask = 0;
+    if (!XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &x, &y, &window_x, &window_y, &mask))
+        return std::nullopt;
+    return Point{x, y};
+}
+
+void X11Platform::watch_monitors()
+{
+    // A hack's monitor is the daemon's business.
+    if (hack_mode() || watching_monitors_) return;
+    watching_monitors_ = true;
+    int error_base = 0;
+    if (XRRQueryExtension(display_, &randr_event_base_, &error_base))
+        XRRSelectInput(display_, DefaultRootWindow(display_), RRScreenChangeNotifyMask);
+    else
+        randr_event_base_ = -1;
+    // The root window's size changes come without RandR too, and a change of
+    // RandR's monitors alone comes only this way.
+    XSelectInput(display_, DefaultRootWindow(display_), StructureNotifyMask);
+    XFlush(display_);
+}
+
+SteadyTime X11Platform::in_step(const X11Window* window, SteadyTime due, std::chrono::milliseconds interval,
+                                SteadyTime earliest) const
+{
+    for (const auto& [serial, other] : windows_) {
+        if (other == window || !other->timer_running() || other->timer_interval() != interval) continue;
+        const SteadyTime theirs = other->timer_due();
+        const auto apart = theirs > due ? theirs - due : due - theirs;
+        if (theirs >= earliest && 2 * apart <= interval) return theirs;
+    }
+    return due;
+}
+
+void X11Platform::claim_grabs(X11Window* window)
+{
+    if (grab_holder_ && grab_holder_ != window) return;
+    grab_holder_ = window;
+    window->start_grabs();
+}
+
+void X11Platform::release_grabs(X11Window* window)
+{
+    if (grab_holder_ != window) return;
+    grab_holder_ = nullptr;
+    for (auto& [serial, other] : windows_)
+        if (other != window && other->wants_grabs()) {
+            grab_holder_ = other;
+            other->start_grabs();
+            return;
+        }
+}
+
 bool X11Platform::client_size(NativeHandle window, int& width, int& height)
 {
     width = height = 0;
@@ -270,6 +383,7 @@ uint64_t X11Platform::add(X11Window* window)
 void X11Platform::remove(X11Window* window)
 {
     unwatch(window);
+    if (grab_holder_ == window) grab_holder_ = nullptr;
     std::erase_if(windows_, [&](const auto& entry) { return entry.second == window; });
 }
 
@@ -294,6 +408,13 @@ void X11Platform::pump_dialogs()
 
 void X11Platform::dispatch(XEvent& event)
 {
+    if (watching_monitors_ && event.xany.window == DefaultRootWindow(display_) &&
+        (event.type == ConfigureNotify || (randr_event_base_ >= 0 && event.type == randr_event_base_ + RRScreenChangeNotify))) {
+        // Keeps Xlib's idea of the screen size up to date.
+        XRRUpdateConfiguration(&event);
+        monitors_dirty_ = true;
+        return;
+    }
     const auto found = watched_.find(event.xany.window);
     if (found != watched_.end()) found->second->handle_event(event);
 }
@@ -306,6 +427,12 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
         XEvent event;
         XNextEvent(display_, &event);
         dispatch(event);
+    }
+    // One change of the monitors comes as several events: the scenes are
+    // rebuilt once, after all of them.
+    if (monitors_dirty_) {
+        monitors_dirty_ = false;
+        monitors_changed();
     }
 
     // Timers and grab retries, each window checked again before it is used,

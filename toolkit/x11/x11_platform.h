@@ -9,6 +9,7 @@
 #include "toolkit/linux/command_line.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
+#include "toolkit/x11/timer_schedule.h"
 
 #include <X11/Xlib.h>
 
@@ -47,6 +48,10 @@ public:
     // The root window's pixels; as a hack, the daemon's screenshot of the
     // desktop where it left one, else black.
     Image capture_screen(int x, int y, int width, int height) override;
+    // RandR's monitors, or Xinerama's heads where Xinerama knows more of
+    // them; as a hack, the one window the daemon gave.
+    std::vector<Monitor> listed_monitors() override;
+    std::optional<Point> pointer_position() override;
     bool client_size(NativeHandle window, int& width, int& height) override;
     std::unique_ptr<NativeWindow> create_window(Form& form) override;
     std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& desc) override;
@@ -74,6 +79,21 @@ public:
     void watch(Window window, X11Window* handler);
     void unwatch(X11Window* handler);
 
+    // The time a timer of window with this interval comes due, given when it
+    // would: timers of one interval tick in step (the loop then wakes once
+    // for all of them), so where another one of them comes due within half
+    // an interval, and not before earliest, that time.
+    SteadyTime in_step(const X11Window* window, SteadyTime due, std::chrono::milliseconds interval,
+                       SteadyTime earliest) const;
+
+    // One grab covers all full-screen windows: the first that asks holds it,
+    // and when it goes the grab passes to another that wants it.
+    void claim_grabs(X11Window* window);
+    void release_grabs(X11Window* window);
+
+protected:
+    void watch_monitors() override;
+
 private:
     // One round of the loop, which sleeps only while wanted() holds; false
     // when a signal asked the program to end.
@@ -96,6 +116,10 @@ private:
     uint64_t next_serial_ = 1;
     std::vector<std::pair<uint64_t, X11Window*>> windows_;
     std::map<Window, X11Window*> watched_;
+    X11Window* grab_holder_ = nullptr;
+    int randr_event_base_ = -1;
+    bool watching_monitors_ = false;
+    bool monitors_dirty_ = false;
     bool signalled_ = false;
 };
 

@@ -116,8 +116,11 @@ void X11Window::show(ShowMode mode)
     } else {
         int left = 0, top = 0;
         if (state_ == WindowState::maximized) {
-            width_ = owner.screen_width_px();
-            height_ = owner.screen_height_px();
+            const Rect area = maximized_area();
+            left = area.left;
+            top = area.top;
+            width_ = std::max(area.right - area.left, 1);
+            height_ = std::max(area.bottom - area.top, 1);
         }
         fullscreen_ = state_ == WindowState::maximized && form.design().border == BorderStyle::none && !parent_;
         if (fullscreen_) {
@@ -145,12 +148,17 @@ void X11Window::map_now()
     mapped_ = true;
     shown_.forget();
     XSync(display_, False);
-    if (fullscreen_ && !owner_.hack_mode()) {
-        grab_deadline_ = now() + kGrabPatience;
-        try_grabs();
-    }
+    if (fullscreen_ && !owner_.hack_mode()) owner_.claim_grabs(this);
     if (activate_ && fullscreen_) XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
     XFlush(display_);
+}
+
+bool X11Window::wants_grabs() const { return fullscreen_ && mapped_ && !gone_ && !destroyed_ && !owner_.hack_mode(); }
+
+void X11Window::start_grabs()
+{
+    grab_deadline_ = now() + kGrabPatience;
+    try_grabs();
 }
 
 void X11Window::try_grabs()
@@ -190,10 +198,17 @@ void X11Window::set_window_state(WindowState state)
 {
     state_ = state;
     if (visible_ && !foreign_ && state == WindowState::maximized) {
-        XMoveResizeWindow(display_, window_, 0, 0, static_cast<unsigned>(owner_.screen_width_px()),
-                          static_cast<unsigned>(owner_.screen_height_px()));
-        resize_to(owner_.screen_width_px(), owner_.screen_height_px());
+        const Rect area = maximized_area();
+        const int width = std::max(area.right - area.left, 1), height = std::max(area.bottom - area.top, 1);
+        XMoveResizeWindow(display_, window_, area.left, area.top, static_cast<unsigned>(width),
+                          static_cast<unsigned>(height));
+        resize_to(width, height);
     }
+}
+
+Rect X11Window::maximized_area() const
+{
+    return form_.screen_area().value_or(Rect{0, 0, owner_.screen_width_px(), owner_.screen_height_px()});
 }
 
 bool X11Window::set_topmost(bool topmost, bool activate)
@@ -274,7 +289,10 @@ void X11Window::move(int left, int top, int width, int height)
 
 void X11Window::set_timer(int interval_ms, bool enabled)
 {
-    if (enabled && !timer_enabled_) timer_due_ = now() + std::chrono::milliseconds(interval_ms);
+    if (enabled && !timer_enabled_) {
+        const SteadyTime t = now();
+        timer_due_ = owner_.in_step(this, t + std::chrono::milliseconds(interval_ms), std::chrono::milliseconds(interval_ms), t);
+    }
     timer_interval_ = interval_ms;
     timer_enabled_ = enabled;
 }
@@ -288,8 +306,11 @@ void X11Window::fire_timer(SteadyTime t)
     form.Timer_Timer();
     if (!owner.alive(serial)) return;
     // A handler that stopped and restarted the timer has set its own due time.
-    if (timer_enabled_ && timer_due_ == due)
-        timer_due_ = next_tick_due(due, std::chrono::milliseconds(timer_interval_), std::max(t, now()));
+    if (timer_enabled_ && timer_due_ == due) {
+        const SteadyTime finished = std::max(t, now());
+        const std::chrono::milliseconds interval(timer_interval_);
+        timer_due_ = owner.in_step(this, next_tick_due(due, interval, finished), interval, finished);
+    }
 }
 
 void X11Window::destroy()
@@ -306,6 +327,7 @@ void X11Window::destroy()
         if (foreign_) XSelectInput(display_, window_, NoEventMask);
         else XDestroyWindow(display_, window_);
     }
+    owner_.release_grabs(this);
     if (parent_) XSelectInput(display_, parent_, NoEventMask);
     if (gc_) XFreeGC(display_, gc_);
     gc_ = nullptr;

@@ -5,8 +5,9 @@
 // A window the program owns is created unmapped; showing it first reports its
 // size to the form, so that the form draws (and the scene takes its desktop
 // snapshot) before the window covers anything. Maximised and borderless it is
-// the full-screen scene: override-redirect over the whole screen, raised
-// again when covered, with keyboard and pointer grabbed. A hack's window is
+// a full-screen scene: override-redirect over its form's screen area (its
+// monitor), raised again when covered; one of the scenes holds the keyboard
+// and pointer grabs for all of them. A hack's window is
 // the daemon's: drawn into, followed in size, and never touched otherwise.
 #pragma once
 
@@ -51,7 +52,13 @@ public:
     uint64_t serial() const { return serial_; }
     bool timer_running() const { return timer_enabled_ && timer_interval_ > 0; }
     SteadyTime timer_due() const { return timer_due_; }
+    std::chrono::milliseconds timer_interval() const { return std::chrono::milliseconds(timer_interval_); }
     bool grab_pending() const { return grab_pending_; }
+    // A full-screen window on the display, which the program's grabs belong to.
+    bool wants_grabs() const;
+    // Takes the keyboard and the pointer, retrying for a while when another
+    // client holds them.
+    void start_grabs();
     // The pointer is shown or hidden as the platform says.
     void apply_cursor();
 
@@ -62,6 +69,8 @@ private:
     bool can_present() const;
     void present(int x, int y, int width, int height);
     void resize_to(int width, int height);
+    // What maximising fills: the form's screen area, else the whole screen.
+    Rect maximized_area() const;
     void handle_input(const XEvent& event);
 
     X11Platform& owner_;

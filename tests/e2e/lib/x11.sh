@@ -48,7 +48,7 @@ now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
 # Starts Xvfb with a screen of the given size on a free display.
 x11_session() {
-  local size=$1 fifo=$x11_tmp/displayfd
+  local size=$1 fifo=$x11_tmp/displayfd.${#x11_pids[@]}
   mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   x11_pids+=($!)
@@ -58,6 +58,21 @@ x11_session() {
   unset XSCREENSAVER_WINDOW
   export XDG_CONFIG_HOME=$x11_tmp/config XDG_STATE_HOME=$x11_tmp/state
   mkdir -p "$XDG_CONFIG_HOME/frostwisp"
+  xset s off -dpms 2>/dev/null || true
+}
+
+# Two monitors of different sizes side by side, 1920x1080 at (0, 0) and
+# 1280x1024 at (1920, 0): the heads of a nested Xephyr on an Xvfb of its own.
+# DISPLAY is the Xephyr's.
+xephyr_session() {
+  x11_session 3300x1200
+  local fifo=$x11_tmp/displayfd.${#x11_pids[@]} number
+  mkfifo "$fifo"
+  Xephyr -displayfd 3 +xinerama -screen 1920x1080 -screen 1280x1024 -nolisten tcp -noreset 3>"$fifo" \
+    >/dev/null 2>&1 &
+  x11_pids+=($!)
+  read -r -t 10 number <"$fifo" || fail "Xephyr did not start"
+  export DISPLAY=":$number"
   xset s off -dpms 2>/dev/null || true
 }
 
