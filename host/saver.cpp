@@ -111,8 +111,8 @@ void LoadConfig()
     // A stored text that is no number or does not fit its field is reported;
     // the field then takes its default rather than a meaningless zero.
     if (!trap.line(50010, [&] { s.maxFl = to_int16(stored_number("maxFl", "110")); })) s.maxFl = 110;
-    if (!trap.line(50020, [&] { s.SpeedF = static_cast<float>(stored_number("SpeedF", "6")); })) s.SpeedF = 6;
-    if (!trap.line(50030, [&] { s.Size = static_cast<float>(stored_number("Size", "6")); })) s.Size = 6;
+    if (!trap.line(50020, [&] { s.SpeedF = to_single(stored_number("SpeedF", "6")); })) s.SpeedF = 6;
+    if (!trap.line(50030, [&] { s.Size = to_single(stored_number("Size", "6")); })) s.Size = 6;
     trap.line(50040, [&] { s.minFl = to_int16(static_cast<double>(s.maxFl) * 0.5); });
     if (!trap.line(50050, [&] { s.Date = to_int16(stored_number("Date", "1")); })) s.Date = 1;
     if (!trap.line(50060, [&] { s.Time = to_int16(stored_number("Time", "1")); })) s.Time = 1;

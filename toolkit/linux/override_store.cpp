@@ -32,7 +32,7 @@ std::optional<std::string> OverrideStore::overridden(std::string_view key) const
 {
     const SettingOverrides& o = overrides_;
     auto flag = [](bool on) { return std::string(on ? "1" : "0"); };
-    auto real = [](double v) { return float_text(static_cast<float>(v), platform().decimal_separator()); };
+    auto real = [](double v) { return float_text(to_single(v), platform().decimal_separator()); };
     if (key == "maxFl" && o.max_flakes) return std::to_string(*o.max_flakes);
     if (key == "SpeedF" && o.speed) return real(*o.speed);
     if (key == "Size" && o.size) return real(*o.size);
