@@ -207,8 +207,13 @@ void frmConfig::cmdOK_Click()
         const int32_t seconds = to_int32(leading_number(lblTime.Caption()) * 60);
         if (!lblTime.Caption().empty()) s.rTime = seconds;
     });
-    trap.line(50080, [&] { Saver::SaveConfig(); });
-    trap.line(50090, [&] { Unload(); });
+    // A save that failed keeps the dialog open with the user's choices, to
+    // try again or to close it.
+    bool saved = false;
+    trap.line(50080, [&] { saved = Saver::SaveConfig(); });
+    trap.line(50090, [&] {
+        if (saved) Unload();
+    });
 }
 
 void frmConfig::cmdInfo_Click()

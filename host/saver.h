@@ -39,7 +39,9 @@ inline constexpr std::string_view web_address = "www.frostwisp.example";
 // window the command line asks for.
 void Main();
 void LoadConfig();
-void SaveConfig();
+// Writes the eight stored settings; false when the store did not take them
+// (the failure has been reported).
+bool SaveConfig();
 bool SetTopMost(Form& window, bool topmost, bool activate);
 // The one way to end the full-screen saver; does nothing in the other modes.
 void exitScreensaver();

@@ -3,7 +3,7 @@
 // state folder and opening addresses. Windows are the subclass's business.
 #pragma once
 
-#include "toolkit/ini_store.h"
+#include "toolkit/linux/ini_store.h"
 #include "toolkit/platform.h"
 
 #include <string>

@@ -28,6 +28,11 @@ void OverrideStore::write(std::string_view app, std::string_view section, std::s
     inner_.write(app, section, key, value);
 }
 
+void OverrideStore::write_all(std::string_view app, std::string_view section, const SettingValues& values)
+{
+    inner_.write_all(app, section, values);
+}
+
 std::optional<std::string> OverrideStore::overridden(std::string_view key) const
 {
     const SettingOverrides& o = overrides_;
