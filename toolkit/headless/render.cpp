@@ -117,6 +117,7 @@ int run_render(const std::vector<std::string>& arguments, RenderServices service
             return 2;
         }
     }
+    if (services.append_log) options.append_log = std::move(services.append_log);
 
     HeadlessPlatform backend(std::move(options));
     install_platform(&backend);

@@ -8,6 +8,7 @@
 #include "toolkit/settings_store.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ struct RenderServices {
     std::unique_ptr<SettingsStore> settings;
     std::filesystem::path program_file;
     std::filesystem::path user_state_dir;
+    // The system's way of appending to the error protocol (Platform::append_log).
+    std::function<bool(const std::filesystem::path&, std::string_view, uintmax_t)> append_log;
 };
 
 // arguments: everything after "--render". Returns the process exit status; a

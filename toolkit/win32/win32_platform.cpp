@@ -192,7 +192,41 @@ std::filesystem::path Win32Platform::user_state_dir() const
     wchar_t folder[MAX_PATH] = {};
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
         return std::filesystem::path(folder) / L"Frostwisp";
-    return std::filesystem::temp_directory_path() / L"Frostwisp";
+    return {};
+}
+
+bool Win32Platform::append_log(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself rather than what it
+        // points to, so that it can be refused.
+        HANDLE handle = CreateFileW(file.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return false;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+            (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+            CloseHandle(handle);
+            return false;
+        }
+        const uintmax_t size = (uintmax_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+        if (size >= rotate_at && attempt == 0) {
+            CloseHandle(handle);
+            std::filesystem::path older = file;
+            older += L".1";
+            if (!MoveFileExW(file.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+            continue;
+        }
+        bool written = true;
+        for (size_t done = 0; done < text.size() && written;) {
+            DWORD n = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 20));
+            written = WriteFile(handle, text.data() + done, chunk, &n, nullptr) && n > 0;
+            done += n;
+        }
+        return CloseHandle(handle) && written;
+    }
+    return false;
 }
 
 int Win32Platform::screen_width_px() const { return GetSystemMetrics(SM_CXVIRTUALSCREEN); }

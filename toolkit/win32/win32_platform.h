@@ -34,6 +34,9 @@ public:
     SettingsStore& settings() override { return store_; }
     // %LOCALAPPDATA%\Frostwisp.
     std::filesystem::path user_state_dir() const override;
+    // A name that is a reparse point (a link or a junction), a folder or a
+    // device is refused.
+    bool append_log(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at) override;
     // The virtual screen: every monitor, in physical pixels.
     int screen_width_px() const override;
     int screen_height_px() const override;

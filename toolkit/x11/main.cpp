@@ -22,15 +22,6 @@
 
 namespace {
 
-std::filesystem::path state_dir()
-{
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && *state == '/') return std::filesystem::path(state) / "frostwisp";
-    const char* home = std::getenv("HOME");
-    const std::filesystem::path base = home && *home ? home : std::filesystem::temp_directory_path().string();
-    return base / ".local/state/frostwisp";
-}
-
 int render(const std::vector<std::string>& arguments)
 {
     const fw::ParsedCommandLine parsed = fw::parse_command_line(arguments, fw::FlagSyntax::render);
@@ -45,7 +36,9 @@ int render(const std::vector<std::string>& arguments)
     std::error_code ec;
     services.program_file = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) services.program_file = "frostwisp";
-    services.user_state_dir = state_dir();
+    if (const std::filesystem::path state = fw::LinuxPlatform::state_home(); !state.empty())
+        services.user_state_dir = state / "frostwisp";
+    services.append_log = fw::LinuxPlatform::append_log_file;
     return fw::run_render(parsed.command.saver_arguments, std::move(services));
 }
 
