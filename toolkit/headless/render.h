@@ -2,14 +2,16 @@
 // for a number of ticks and writes the window's picture as a PNG.
 //
 //   frostwisp --render OUT.png [--size WxH] [--ticks N]
-//             [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]
+//             [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE]
 #pragma once
 
+#include "toolkit/canvas.h"
 #include "toolkit/settings_store.h"
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,5 +29,14 @@ struct RenderServices {
 // arguments: everything after "--render". Returns the process exit status; a
 // bad argument prints a one-line usage error to standard error and gives 2.
 int run_render(const std::vector<std::string>& arguments, RenderServices services);
+
+// The picture that --desktop names: a regular file (links followed) of at
+// most max_desktop_file_size bytes that holds a PNG or a BMP picture. Returns
+// what is wrong with it in a few words, or an empty text and the picture.
+inline constexpr uintmax_t max_desktop_file_size = uintmax_t{64} << 20;
+std::string read_desktop_picture(const std::filesystem::path& path, Image& picture);
+// PNG or BMP bytes, told apart by their first bytes; empty when they are
+// neither or cannot be decoded.
+Image decode_desktop_picture(std::span<const unsigned char> bytes);
 
 }  // namespace fw

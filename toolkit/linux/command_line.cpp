@@ -191,7 +191,7 @@ std::optional<HackTarget> hack_target(const CommandLine& command, const char* xs
 std::string usage_text()
 {
     return "Usage: frostwisp [/S | /C | /P <window>] [options]\n"
-           "       frostwisp --render OUT.png [--size WxH] [--ticks N] [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]\n"
+           "       frostwisp --render OUT.png [--size WxH] [--ticks N] [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE]\n"
            "\n"
            "Switches:\n"
            "  /S, none             the full-screen saver\n"
