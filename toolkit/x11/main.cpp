@@ -125,11 +125,17 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    const fw::HackRequest hack_request = fw::hack_target(parsed.command, std::getenv("XSCREENSAVER_WINDOW"));
+    if (!hack_request.error.empty()) {
+        std::fprintf(stderr, "%s\n", hack_request.error.c_str());
+        return 2;
+    }
+    const std::optional<fw::HackTarget>& hack = hack_request.target;
+
     Display* display = XOpenDisplay(nullptr);
     if (!display) return run_without_display(parsed.command);
     fw::install_x_error_handler();
 
-    const auto hack = fw::hack_target(parsed.command, std::getenv("XSCREENSAVER_WINDOW"));
     if (hack && !hack->root && !window_exists(display, hack->window)) {
         std::fprintf(stderr, "frostwisp: there is no window 0x%lx to draw into\n", hack->window);
         XCloseDisplay(display);
