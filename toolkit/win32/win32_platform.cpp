@@ -148,7 +148,22 @@ std::string Win32Platform::long_time_text(const std::tm& when) const
 
 void Win32Platform::set_screensaver_active(bool active)
 {
+    if (!activation_asked_) {
+        activation_asked_ = true;
+        BOOL found = FALSE;
+        if (SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &found, 0)) activation_found_ = found ? 1 : 0;
+    }
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? 1 : 0, nullptr, 0);
+}
+
+void Win32Platform::restore_screensaver_active()
+{
+    if (activation_found_ < 0) return;
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(activation_found_), nullptr, 0);
+    // Asking again costs nothing, and makes a display driver that buffers
+    // the change (Wine's, for one) send it before the process ends.
+    BOOL now = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &now, 0);
 }
 
 void Win32Platform::set_screensaver_running(bool running)
