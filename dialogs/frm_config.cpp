@@ -195,8 +195,8 @@ void frmConfig::cmdOK_Click()
     Trap trap("frmConfig", "cmdOK_Click");
     SaverSettingsRecord& s = Saver::SaverSettings;
     trap.line(50010, [&] { s.maxFl = to_int16(HScroll(0).Value() * 1.8 + 20); });
-    trap.line(50020, [&] { s.SpeedF = static_cast<float>(HScroll(1).Value() * 0.08 + 2); });
-    trap.line(50030, [&] { s.Size = static_cast<float>(HScroll(2).Value() * 0.08 + 2); });
+    trap.line(50020, [&] { s.SpeedF = to_single(HScroll(1).Value() * 0.08 + 2); });
+    trap.line(50030, [&] { s.Size = to_single(HScroll(2).Value() * 0.08 + 2); });
     trap.line(50040, [&] { s.Date = checked16(chkOpt(0).Value()); });
     trap.line(50050, [&] { s.Time = checked16(chkOpt(1).Value()); });
     trap.line(50060, [&] { s.Restart = checked16(chkOpt(2).Value()); });
@@ -207,8 +207,13 @@ void frmConfig::cmdOK_Click()
         const int32_t seconds = to_int32(leading_number(lblTime.Caption()) * 60);
         if (!lblTime.Caption().empty()) s.rTime = seconds;
     });
-    trap.line(50080, [&] { Saver::SaveConfig(); });
-    trap.line(50090, [&] { Unload(); });
+    // A save that failed keeps the dialog open with the user's choices, to
+    // try again or to close it.
+    bool saved = false;
+    trap.line(50080, [&] { saved = Saver::SaveConfig(); });
+    trap.line(50090, [&] {
+        if (saved) Unload();
+    });
 }
 
 void frmConfig::cmdInfo_Click()

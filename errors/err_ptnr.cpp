@@ -5,7 +5,6 @@
 #include "version.h"
 
 #include <cstdio>
-#include <fstream>
 #include <system_error>
 
 namespace fw {
@@ -33,14 +32,8 @@ const char* platform_name(uint32_t id)
     }
 }
 
-bool append_to(const std::filesystem::path& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::app);
-    if (!out) return false;
-    out << text;
-    out.flush();
-    return static_cast<bool>(out);
-}
+// The protocol keeps its newest reports in at most twice this much.
+constexpr uintmax_t protocol_rotate_at = uintmax_t{1} << 20;
 
 }  // namespace
 
@@ -133,16 +126,18 @@ std::filesystem::path ErrPtnr::AppendProtocolFile() const
 {
     const std::string text = BuildProtocol() + std::string(crlf);
     const std::filesystem::path primary = protocol_path();
-    if (append_to(primary, text)) return primary;
+    if (platform().append_log(primary, text, protocol_rotate_at)) return primary;
 
-    // Beside the program may be read-only (an installed saver) or full; the
-    // user's own state folder is the next best place. If that fails too the
-    // report is lost, but the beep and the end of the saver still happen.
-    std::error_code ec;
+    // Beside the program may be read-only (an installed saver), full, or a
+    // name someone else has put a link or a pipe on; the user's own state
+    // folder is the next best place. If that fails too the report is lost,
+    // but the beep and the end of the saver still happen.
     const std::filesystem::path dir = platform().user_state_dir();
+    if (dir.empty()) return {};
+    std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     const std::filesystem::path fallback = dir / primary.filename();
-    if (append_to(fallback, text)) return fallback;
+    if (platform().append_log(fallback, text, protocol_rotate_at)) return fallback;
     return {};
 }
 

@@ -26,8 +26,10 @@ public:
     // The protocol text for the current items and fresh system information.
     std::string BuildProtocol() const;
     // Appends the protocol and an empty line to the protocol file; when that
-    // cannot be written, to the same name in the per-user state folder; when
-    // that fails too, nowhere. Returns the file written, or an empty path.
+    // cannot be written (or is no plain file of the user's), to the same name
+    // in the per-user state folder; when that fails too, nowhere. A file of
+    // 1 MiB or more first becomes <name>.1. Returns the file written, or an
+    // empty path.
     std::filesystem::path AppendProtocolFile() const;
 
     // Where the protocol goes first: beside the program, its base name + ".EPT".

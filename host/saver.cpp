@@ -29,11 +29,6 @@ double stored_number(std::string_view key, std::string_view default_text)
     return parse_number(text, platform().decimal_separator());
 }
 
-void store(std::string_view key, const std::string& text)
-{
-    platform().settings().write(app_name, section_name, key, text);
-}
-
 // The seed: FROSTWISP_SEED when set (reproducible runs), else the time of day.
 uint64_t start_seed()
 {
@@ -192,8 +187,8 @@ void LoadConfig()
     // A stored text that is no number or does not fit its field is reported;
     // the field then takes its default rather than a meaningless zero.
     if (!trap.line(50010, [&] { s.maxFl = to_int16(stored_number("maxFl", "110")); })) s.maxFl = 110;
-    if (!trap.line(50020, [&] { s.SpeedF = static_cast<float>(stored_number("SpeedF", "6")); })) s.SpeedF = 6;
-    if (!trap.line(50030, [&] { s.Size = static_cast<float>(stored_number("Size", "6")); })) s.Size = 6;
+    if (!trap.line(50020, [&] { s.SpeedF = to_single(stored_number("SpeedF", "6")); })) s.SpeedF = 6;
+    if (!trap.line(50030, [&] { s.Size = to_single(stored_number("Size", "6")); })) s.Size = 6;
     trap.line(50040, [&] { s.minFl = to_int16(static_cast<double>(s.maxFl) * 0.5); });
     if (!trap.line(50050, [&] { s.Date = to_int16(stored_number("Date", "1")); })) s.Date = 1;
     if (!trap.line(50060, [&] { s.Time = to_int16(stored_number("Time", "1")); })) s.Time = 1;
@@ -205,19 +200,29 @@ void LoadConfig()
     });
 }
 
-void SaveConfig()
+bool SaveConfig()
 {
     Trap trap("Saver", "SaveConfig");
     const SaverSettingsRecord& s = SaverSettings;
     const char sep = platform().decimal_separator();
-    trap.line(50010, [&] { store("SpeedF", float_text(s.SpeedF, sep)); });
-    trap.line(50020, [&] { store("Size", float_text(s.Size, sep)); });
-    trap.line(50030, [&] { store("maxFl", std::to_string(s.maxFl)); });
-    trap.line(50040, [&] { store("Date", std::to_string(s.Date)); });
-    trap.line(50050, [&] { store("Time", std::to_string(s.Time)); });
-    trap.line(50060, [&] { store("Restart", std::to_string(s.Restart)); });
-    trap.line(50070, [&] { store("rTime", std::to_string(s.rTime)); });
-    trap.line(50080, [&] { store("Background", std::to_string(s.Background)); });
+    // The eight values go to the store in one write: a settings file is then
+    // replaced once, so that a crash or a full disk leaves either the old
+    // settings or the new ones, never a mix.
+    SettingValues values;
+    trap.line(50010, [&] { values.emplace_back("SpeedF", float_text(s.SpeedF, sep)); });
+    trap.line(50020, [&] { values.emplace_back("Size", float_text(s.Size, sep)); });
+    trap.line(50030, [&] { values.emplace_back("maxFl", std::to_string(s.maxFl)); });
+    trap.line(50040, [&] { values.emplace_back("Date", std::to_string(s.Date)); });
+    trap.line(50050, [&] { values.emplace_back("Time", std::to_string(s.Time)); });
+    trap.line(50060, [&] { values.emplace_back("Restart", std::to_string(s.Restart)); });
+    trap.line(50070, [&] { values.emplace_back("rTime", std::to_string(s.rTime)); });
+    trap.line(50080, [&] { values.emplace_back("Background", std::to_string(s.Background)); });
+    bool stored = false;
+    trap.line(50090, [&] {
+        platform().settings().write_all(app_name, section_name, values);
+        stored = true;
+    });
+    return stored;
 }
 
 bool SetTopMost(Form& window, bool topmost, bool activate)

@@ -50,7 +50,9 @@ void Main();
 // scene whose monitor changed its size or place resized to it.
 void MonitorsChanged();
 void LoadConfig();
-void SaveConfig();
+// Writes the eight stored settings; false when the store did not take them
+// (the failure has been reported).
+bool SaveConfig();
 bool SetTopMost(Form& window, bool topmost, bool activate);
 // The one way to end the full-screen saver; does nothing in the other modes.
 void exitScreensaver();

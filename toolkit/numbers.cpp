@@ -80,6 +80,12 @@ int16_t checked16(long long value) { return fit<int16_t>(static_cast<double>(val
 int32_t checked32(long long value) { return fit<int32_t>(static_cast<double>(value)); }
 int16_t floor16(double value) { return fit<int16_t>(std::floor(value)); }
 
+float to_single(double value)
+{
+    if (!(std::fabs(value) <= static_cast<double>(std::numeric_limits<float>::max()))) raise_error(err::overflow);
+    return static_cast<float>(value);
+}
+
 double leading_number(std::string_view text)
 {
     size_t start = 0;

@@ -21,6 +21,10 @@ int32_t to_int32(double value);
 int16_t checked16(long long value);
 int32_t checked32(long long value);
 
+// value in single precision; a value beyond the single range (or no number)
+// raises 6.
+float to_single(double value);
+
 // The floor of value as a 16-bit integer; outside the range raises 6.
 int16_t floor16(double value);
 

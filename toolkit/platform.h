@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <string_view>
 
 namespace fw {
 
@@ -97,8 +98,16 @@ public:
 
     virtual SettingsStore& settings() = 0;
     // Per-user folder for files the program writes for itself (the error
-    // protocol when it cannot be written beside the program).
+    // protocol when it cannot be written beside the program); empty when the
+    // user has no such folder.
     virtual std::filesystem::path user_state_dir() const = 0;
+    // Appends text to a file the program keeps for itself (the error
+    // protocol), creating it when it is missing. Nothing is written, and the
+    // answer is false, when the name is a link, a pipe, a device, a folder or
+    // another user's file, or when the file cannot be written. A file that
+    // has reached rotate_at bytes is first renamed to <name>.1, replacing an
+    // older one, so the file keeps the newest text and stays bounded.
+    virtual bool append_log(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at) = 0;
 
     // Screen and windows.
     virtual int screen_width_px() const = 0;

@@ -14,26 +14,6 @@ x11_session 1024x768
 close_window() { python3 "$FROSTWISP_ROOT/tests/e2e/lib/close_window.py" "$1"; }
 ini=$XDG_CONFIG_HOME/frostwisp/frostwisp.ini
 
-# Starts "/C" and waits for its window; $dialog.
-open_settings() {
-  start_saver /C
-  local tries=0
-  dialog=
-  while [[ -z $dialog ]] && (( tries++ < 150 )); do
-    dialog=$(xdotool search --onlyvisible --name 'Settings / Einstellungen' 2>/dev/null | head -n1)
-    [[ -n $dialog ]] || sleep 0.02
-  done
-  [[ -n $dialog ]] || fail "no settings window ($(cat "$x11_tmp/saver.err"))"
-  sleep 0.3
-}
-
-# Clicks at a point of the dialog's client area given in twips, as the
-# dialog's layout names it (15 twips to the pixel on this screen).
-click_twips() {
-  xdotool mousemove --window "$dialog" $(( $1 / 15 )) $(( $2 / 15 )) click 1
-  sleep 0.2
-}
-
 # The dialog closes and the program ends of itself.
 expect_end() {
   wait_exit "$saver_pid" 3000 || fail "the program is still running after $1"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The off-screen renderer from outside: one seed, one set of arguments and
 # settings give one file byte for byte; another seed or another clock gives
-# another; the default size; a desktop picture shows through; monitors of
-# different heights each get their own ground and address; bad arguments give
-# one line and a non-zero status.
+# another; the default size; a desktop picture, PNG or BMP, shows through;
+# monitors of different heights each get their own ground and address; bad
+# arguments and desktops that are no picture file give one line and status 2.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 bin=build/frostwisp
@@ -39,6 +39,11 @@ render 7 "$tmp/desk-out.png" --size 64x48 --ticks 1 --desktop "$tmp/desk.png"
 corner=$(convert "$tmp/desk-out.png" -format '%[hex:p{0,0}]' info:)
 [[ ${corner:0:6} == 12AB34 ]] || fail "the desktop does not show at the top left: $corner"
 
+# The same desktop as a BMP, as screenshot tools also write it.
+convert "$tmp/desk.png" "BMP3:$tmp/desk.bmp" || fail "no BMP desktop"
+render 7 "$tmp/desk-bmp.png" --size 64x48 --ticks 1 --desktop "$tmp/desk.bmp"
+cmp -s "$tmp/desk-out.png" "$tmp/desk-bmp.png" || fail "the BMP desktop gave another picture than the PNG"
+
 # Two monitors side by side, the right one lower: a ground along each one's
 # bottom rows and the address at each one's bottom right; below the lower one
 # the picture stays black.
@@ -59,13 +64,19 @@ done
 [[ $(convert "$tmp/two-a.png" -crop 1280x56+1920+1024 +repage -format '%[max]' info:) == 0 ]] ||
   fail "two monitors: not black below the lower one"
 
-# Bad arguments: one line on standard error, a non-zero status, no file.
-for args in "--ticks abc" "--size 0x10" "--clock yesterday" "--desktop $tmp/none.png" "--monitors 1920x1080" \
-    "--monitors 64x48+0+0 --size 64x48" ""; do
+# Bad arguments, and desktops that are no picture file: a folder, a device
+# that never ends, a pipe, a file too large to be one, a text. One line on
+# standard error, status 2, at once, no file.
+mkfifo "$tmp/pipe"
+truncate -s 65M "$tmp/huge.png"
+echo "no picture" > "$tmp/text.png"
+for args in "--ticks abc" "--size 0x10" "--clock yesterday" "--desktop $tmp/none.png" "" "--desktop $tmp" \
+            "--desktop /dev/zero" "--desktop $tmp/pipe" "--desktop $tmp/huge.png" "--desktop $tmp/text.png" \
+            "--monitors 1920x1080" "--monitors 64x48+0+0 --size 64x48"; do
   # shellcheck disable=SC2086
-  FROSTWISP_SEED=1 "$bin" --render $( [[ -n $args ]] && echo "$tmp/bad.png" ) $args 2>"$tmp/err" >/dev/null
+  FROSTWISP_SEED=1 timeout 10 "$bin" --render $( [[ -n $args ]] && echo "$tmp/bad.png" ) $args 2>"$tmp/err" >/dev/null
   rc=$?
-  (( rc != 0 )) || fail "'$args' was accepted"
+  (( rc == 2 )) || fail "'$args' gave status $rc"
   [[ $(wc -l < "$tmp/err") -eq 1 ]] || fail "'$args' printed: $(cat "$tmp/err")"
   [[ ! -e $tmp/bad.png ]] || fail "'$args' wrote a file"
 done

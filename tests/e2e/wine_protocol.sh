@@ -2,7 +2,9 @@
 # Run-time errors of frostwisp.scr under Wine: a stored maxFl that is no
 # number, with a switch that opens nothing, appends the error protocol to
 # frostwisp.EPT beside the program, naming the Windows version the system
-# reports; a second run appends again. Switches that open nothing end at once.
+# reports; a second run appends again; a protocol of 1 MiB is kept as
+# frostwisp.EPT.1. Switches that open nothing end at once and leave the
+# system's screen-saver activation as they found it.
 set -uo pipefail
 source "$(dirname "$0")/lib/wine.sh"
 
@@ -48,11 +50,20 @@ stored=$(wine reg query "$settings" 2>/dev/null | tr -d '\r' | grep -c 'REG_')
 run /X
 [[ $(grep -c $'^PROGRAMM-INFO:\r$' "$ept") -eq $(( 2 * blocks )) ]] || fail "the second run did not append"
 
+# A protocol of 1 MiB or more becomes frostwisp.EPT.1 before the next report.
+head -c 1048576 /dev/zero | tr '\0' 'x' > "$ept"
+run /X
+[[ $(stat -c %s "$ept.1") -eq 1048576 ]] || fail "the full protocol did not become frostwisp.EPT.1"
+[[ $(grep -c $'^PROGRAMM-INFO:\r$' "$ept") -eq $blocks ]] || fail "the new protocol does not hold one run's blocks"
+
 # Nothing of these opens a window or waits: /A does nothing on an NT system,
-# and a preview without a parent closes itself.
+# and a preview without a parent closes itself. Each leaves the system's
+# screen saver as it found it, on or off.
 wine reg delete 'HKCU\Software\Frostwisp' /f >/dev/null 2>&1
 rm -f "$ept"
-for switch in "/X" "-s" "S" "/A 1234" "/P" "/p:0"; do
+for run_case in "1 /X" "1 -s" "1 S" "1 /A 1234" "1 /P" "1 /p:0" "0 /X" "0 /P"; do
+  read -r active switch <<<"$run_case"
+  [[ $(screensaver_active "$active") == "$active" ]] || fail "cannot set the activation to $active"
   start=$(date +%s%N)
   # shellcheck disable=SC2086
   run $switch
@@ -60,6 +71,7 @@ for switch in "/X" "-s" "S" "/A 1234" "/P" "/p:0"; do
   elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
   [[ $status -eq 0 ]] || fail "'$switch': exit status $status"
   (( elapsed_ms < 10000 )) || fail "'$switch' took $elapsed_ms ms"
+  [[ $(screensaver_active) == "$active" ]] || fail "'$switch' left the activation at $(screensaver_active), not $active"
 done
 [[ ! -f $ept ]] || fail "a protocol without an error: $(cat "$ept")"
 

@@ -2,7 +2,8 @@
 # frostwisp.scr /C under Wine: OK without changes stores the eight settings as
 # REG_SZ values with their default texts, also after the info dialog has been
 # open; changes made with the mouse (an arrow, the wheel) reach the store
-# through the keyboard's Alt+O; the close box stores nothing. At 120 dots per
+# through the keyboard's Alt+O; the close box stores nothing, and the screen
+# saver that was on is on again once the dialog has closed. At 120 dots per
 # inch the dialog and its controls keep their sizes in twips.
 set -uo pipefail
 source "$(dirname "$0")/lib/wine.sh"
@@ -84,10 +85,13 @@ expected="Background=1 Date=1 Restart=1 Size=6.4 SpeedF=6 Time=1 maxFl=119 rTime
 [[ $(stored) == "$expected" ]] || fail "after changes: '$(stored)', expected '$expected'"
 
 forget
+[[ $(screensaver_active 1) == 1 ]] || fail "cannot switch the screen saver on"
 open_dialog /c:1234
+[[ $(screensaver_active) == 0 ]] || fail "the open dialog did not switch the screen saver off"
 xdotool mousemove "$close_x" "$close_y" click 1
 closes "the close box"
 wine reg query "$settings" >/dev/null 2>&1 && fail "the close box stored: $(stored)"
+[[ $(screensaver_active) == 1 ]] || fail "the closed dialog left the screen saver switched off"
 
 # 12 twips per pixel: 487.5 x 387.5 pixels, rounded to even.
 desktop='HKCU\Control Panel\Desktop'

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Linux program's own flags from the outside: settings given on the
 # command line win over the stored ones for one run and are never written,
-# in the saver and in the off-screen renderer alike; a bad value, or no X
-# display, is one line on standard error and a non-zero exit.
+# in the saver and in the off-screen renderer alike; a bad value, an
+# XSCREENSAVER_WINDOW that is no window id, or no X display, is one line on
+# standard error and a non-zero exit.
 set -uo pipefail
 source "$(dirname "$0")/lib/x11.sh"
 
@@ -23,6 +24,16 @@ for args in "--max-flakes 501" "--speed fast" "--size -1" "--restart-minutes 0" 
   [[ ! -s $x11_tmp/out ]] || fail "'$args' wrote to standard output"
 done
 [[ -z $(window_named Glimmerkin) ]] || fail "a bad flag opened the scene"
+
+# ---- a daemon's variable that names no window: status 2 as for a bad
+# -window-id, never the full-screen saver with its grabs
+for args in "-window-id 0xZZ" "-root" ""; do
+  # shellcheck disable=SC2086
+  XSCREENSAVER_WINDOW=0xZZ timeout 5 "$FROSTWISP_BIN" $args >"$x11_tmp/out" 2>"$x11_tmp/err"
+  status=$?
+  (( status == 2 )) || fail "XSCREENSAVER_WINDOW=0xZZ $args: exit status $status"
+  [[ $(wc -l <"$x11_tmp/err") -eq 1 ]] || fail "XSCREENSAVER_WINDOW=0xZZ $args: $(cat "$x11_tmp/err")"
+done
 
 "$FROSTWISP_BIN" --help >"$x11_tmp/out" 2>&1 || fail "--help failed"
 grep -q -- '--max-flakes' "$x11_tmp/out" || fail "--help does not list the flags"

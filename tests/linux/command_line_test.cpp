@@ -110,24 +110,24 @@ TEST(WindowId, HexOrDecimalWithin32Bits)
 TEST(HackTarget, WindowIdWinsThenTheDaemonsVariableThenRoot)
 {
     CommandLine c;
-    EXPECT_FALSE(hack_target(c, nullptr));
-    EXPECT_FALSE(hack_target(c, ""));
+    EXPECT_FALSE(hack_target(c, nullptr).target);
+    EXPECT_FALSE(hack_target(c, "").target);
 
-    auto t = hack_target(c, "0x400001");  // the daemon's variable alone runs the hack
+    auto t = hack_target(c, "0x400001").target;  // the daemon's variable alone runs the hack
     ASSERT_TRUE(t);
     EXPECT_FALSE(t->root);
     EXPECT_EQ(t->window, 0x400001ul);
 
     c.root = true;
-    t = hack_target(c, "0x400001");
+    t = hack_target(c, "0x400001").target;
     ASSERT_TRUE(t);
     EXPECT_EQ(t->window, 0x400001ul);
-    t = hack_target(c, "garbage");
+    t = hack_target(c, nullptr).target;
     ASSERT_TRUE(t);
     EXPECT_TRUE(t->root);
 
     c.window_id = 77;
-    t = hack_target(c, "0x400001");
+    t = hack_target(c, "0x400001").target;
     ASSERT_TRUE(t);
     EXPECT_FALSE(t->root);
     EXPECT_EQ(t->window, 77ul);

@@ -27,6 +27,14 @@ TEST(Numbers, RoundsHalvesToEven)
     for (const auto& c : cases) EXPECT_EQ(round_even(c.in), c.out) << c.in;
 }
 
+TEST(Numbers, SinglePrecisionChecksItsRange)
+{
+    EXPECT_EQ(to_single(-3.4e38), -3.4e38f);
+    EXPECT_EQ(to_single(4.88), 4.88f);
+    for (double bad : {1e39, -1e39, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()})
+        EXPECT_EQ(error_of([bad] { to_single(bad); }), err::overflow) << bad;
+}
+
 TEST(Numbers, IntegerConversionsCheckTheirRange)
 {
     EXPECT_EQ(to_int16(32767.4), 32767);

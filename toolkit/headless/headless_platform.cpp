@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 
 namespace fw {
 
@@ -138,6 +139,26 @@ void HeadlessPlatform::change_screensave_password(NativeHandle window)
 }
 
 void HeadlessPlatform::beep() { calls.push_back("beep"); }
+
+bool HeadlessPlatform::append_log(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at)
+{
+    if (options_.append_log) return options_.append_log(file, text, rotate_at);
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(file, ec);
+    if (std::filesystem::exists(status)) {
+        if (!std::filesystem::is_regular_file(status)) return false;
+        if (std::filesystem::file_size(file, ec) >= rotate_at) {
+            std::filesystem::path older = file;
+            older += ".1";
+            std::filesystem::rename(file, older, ec);
+            if (ec) return false;
+        }
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    out << text;
+    out.flush();
+    return static_cast<bool>(out);
+}
 void HeadlessPlatform::open_url(const std::string& url) { calls.push_back("open " + url); }
 
 Image HeadlessPlatform::capture_screen(int x, int y, int width, int height)

@@ -45,6 +45,9 @@ struct HeadlessOptions {
     std::function<std::string(const std::tm&)> short_date;  // mm/dd/yy when empty
     std::function<std::string(const std::tm&)> long_time;   // hh:mm:ss when empty
     std::map<NativeHandle, std::pair<int, int>> foreign_windows;  // handle -> client size
+    // The system's Platform::append_log; when empty, a plain append to a
+    // regular file or a new one.
+    std::function<bool(const std::filesystem::path&, std::string_view, uintmax_t)> append_log;
 };
 
 class HeadlessWindow;
@@ -72,6 +75,7 @@ public:
     void open_url(const std::string& url) override;
     SettingsStore& settings() override { return *options_.settings; }
     std::filesystem::path user_state_dir() const override { return options_.user_state_dir; }
+    bool append_log(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at) override;
     int screen_width_px() const override { return options_.screen_width; }
     int screen_height_px() const override { return options_.screen_height; }
     double twips_per_pixel_x() const override { return options_.twips_per_pixel; }

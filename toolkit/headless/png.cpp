@@ -21,7 +21,7 @@ constexpr png_uint_32 max_side = 32767;
 constexpr size_t max_pixels = size_t{1} << 25;
 
 struct ReadBuffer {
-    const std::vector<unsigned char>* bytes;
+    std::span<const unsigned char> bytes;
     size_t at;
 };
 
@@ -40,9 +40,9 @@ void ignore(png_structp, png_const_charp) {}
 void read_from_buffer(png_structp png, png_bytep data, size_t length)
 {
     auto* in = static_cast<ReadBuffer*>(png_get_io_ptr(png));
-    if (length > in->bytes->size() - in->at)
+    if (length > in->bytes.size() - in->at)
         png_error(png, "unexpected end of file");
-    std::memcpy(data, in->bytes->data() + in->at, length);
+    std::memcpy(data, in->bytes.data() + in->at, length);
     in->at += length;
 }
 
@@ -78,6 +78,11 @@ bool decode(png_structp png, png_infop info, ReadBuffer& in, std::vector<unsigne
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_read_fn(png, &in, read_from_buffer);
+    // libpng's own limits, so that no header or chunk makes it allocate more
+    // than a picture of the largest accepted size needs.
+    png_set_user_limits(png, max_side, max_side);
+    png_set_chunk_cache_max(png, 128);
+    png_set_chunk_malloc_max(png, 8u << 20);
     png_read_info(png, info);
 
     // Everything becomes 8-bit RGB: palettes and gray expanded, 16-bit
@@ -141,6 +146,11 @@ Image read_png(const std::filesystem::path& path)
     if (!file)
         return {};
     const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    return decode_png(bytes);
+}
+
+Image decode_png(std::span<const unsigned char> bytes)
+{
     if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0)
         return {};
 
@@ -150,7 +160,7 @@ Image read_png(const std::filesystem::path& path)
         png_destroy_read_struct(&png, nullptr, nullptr);
         return {};
     }
-    ReadBuffer in{&bytes, 0};
+    ReadBuffer in{bytes, 0};
     std::vector<unsigned char> rgb_rows;
     std::vector<png_bytep> row_pointers;
     Image image;

@@ -4,6 +4,7 @@
 #include "toolkit/canvas.h"
 
 #include <filesystem>
+#include <span>
 
 namespace fw {
 
@@ -11,5 +12,8 @@ namespace fw {
 [[nodiscard]] bool write_png(const std::filesystem::path& path, const Image& image);
 // Reads a PNG of any colour type as RGB; an empty image when it cannot be read.
 Image read_png(const std::filesystem::path& path);
+// The same for PNG bytes in memory. Pictures above 32767 pixels on a side or
+// 2^25 pixels in all, and oversized ancillary chunks, are refused.
+Image decode_png(std::span<const unsigned char> bytes);
 
 }  // namespace fw

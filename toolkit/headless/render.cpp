@@ -2,6 +2,7 @@
 
 #include "host/saver.h"
 #include "scene/frm_main.h"
+#include "toolkit/bitmap.h"
 #include "toolkit/clock_text.h"
 #include "toolkit/freetype/freetype_text.h"
 #include "toolkit/headless/headless_platform.h"
@@ -12,6 +13,7 @@
 #include <charconv>
 #include <cstdio>
 #include <ctime>
+#include <fstream>
 #include <optional>
 
 namespace fw {
@@ -20,7 +22,7 @@ namespace {
 
 constexpr const char* usage =
     "usage: frostwisp --render OUT.png [--size WxH | --monitors WxH+X+Y[,WxH+X+Y...]] [--ticks N] "
-    "[--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]";
+    "[--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE]";
 
 struct RenderArguments {
     std::filesystem::path out;
@@ -144,12 +146,12 @@ int run_render(const std::vector<std::string>& arguments, RenderServices service
         localtime_r(&now, &options.clock);
     }
     if (!args.desktop.empty()) {
-        options.desktop = read_png(args.desktop);
-        if (options.desktop.empty()) {
-            std::fprintf(stderr, "frostwisp --render: cannot read '%s'; %s\n", args.desktop.c_str(), usage);
+        if (const std::string problem = read_desktop_picture(args.desktop, options.desktop); !problem.empty()) {
+            std::fprintf(stderr, "frostwisp --render: '%s' %s; %s\n", args.desktop.c_str(), problem.c_str(), usage);
             return 2;
         }
     }
+    if (services.append_log) options.append_log = std::move(services.append_log);
 
     HeadlessPlatform backend(std::move(options));
     install_platform(&backend);
@@ -169,6 +171,34 @@ int run_render(const std::vector<std::string>& arguments, RenderServices service
     Forms::discard_all();
     install_platform(nullptr);
     return status;
+}
+
+std::string read_desktop_picture(const std::filesystem::path& path, Image& picture)
+{
+    // Only a regular file is opened: a folder, a pipe or a device such as
+    // /dev/zero would never give a picture, or never end.
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    if (!std::filesystem::exists(status)) return "does not exist";
+    if (!std::filesystem::is_regular_file(status)) return "is not a regular file";
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec) return "cannot be read";
+    if (size > max_desktop_file_size) return "is larger than 64 MiB";
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return "cannot be read";
+    std::vector<unsigned char> bytes(static_cast<size_t>(size) + 1);
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (file.bad()) return "cannot be read";
+    bytes.resize(static_cast<size_t>(file.gcount()));
+    if (bytes.size() > size) return "grew while it was read";
+    picture = decode_desktop_picture(bytes);
+    return picture.empty() ? "is no PNG or BMP picture" : "";
+}
+
+Image decode_desktop_picture(std::span<const unsigned char> bytes)
+{
+    if (bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M') return decode_bmp(bytes);
+    return decode_png(bytes);
 }
 
 }  // namespace fw

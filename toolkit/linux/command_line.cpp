@@ -179,20 +179,23 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
     return result;
 }
 
-std::optional<HackTarget> hack_target(const CommandLine& command, const char* xscreensaver_window)
+HackRequest hack_target(const CommandLine& command, const char* xscreensaver_window)
 {
-    if (command.window_id) return HackTarget{false, *command.window_id};
-    if (xscreensaver_window && *xscreensaver_window)
-        if (auto id = parse_window_id(xscreensaver_window)) return HackTarget{false, *id};
-    if (command.root) return HackTarget{true, 0};
-    return std::nullopt;
+    if (command.window_id) return {HackTarget{false, *command.window_id}, {}};
+    if (xscreensaver_window && *xscreensaver_window) {
+        if (auto id = parse_window_id(xscreensaver_window)) return {HackTarget{false, *id}, {}};
+        return {std::nullopt, "frostwisp: XSCREENSAVER_WINDOW wants a window id (0x... or decimal), not " +
+                                  quoted(xscreensaver_window)};
+    }
+    if (command.root) return {HackTarget{true, 0}, {}};
+    return {};
 }
 
 std::string usage_text()
 {
     return "Usage: frostwisp [/S | /C | /P <window>] [options]\n"
            "       frostwisp --render OUT.png [--size WxH | --monitors WxH+X+Y[,WxH+X+Y...]] [--ticks N]\n"
-           "                 [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE.png]\n"
+           "                 [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE]\n"
            "\n"
            "Switches:\n"
            "  /S, none             the full-screen saver\n"

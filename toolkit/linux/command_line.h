@@ -59,12 +59,18 @@ std::optional<unsigned long> parse_window_id(std::string_view text);
 
 // Where the hack draws: the window of -window-id, else the one named by the
 // XSCREENSAVER_WINDOW variable (xscreensaver_window may be null), else the root
-// window with -root; nothing when the program does not run as a hack.
+// window with -root; no target when the program does not run as a hack. A
+// variable that names no window id is an error (one line), as a bad
+// -window-id is, rather than a reason to grab the whole screen.
 struct HackTarget {
     bool root = false;
     unsigned long window = 0;  // when not root
 };
-std::optional<HackTarget> hack_target(const CommandLine& command, const char* xscreensaver_window);
+struct HackRequest {
+    std::optional<HackTarget> target;
+    std::string error;  // empty when the request was good
+};
+HackRequest hack_target(const CommandLine& command, const char* xscreensaver_window);
 
 // The usage text for --help.
 std::string usage_text();

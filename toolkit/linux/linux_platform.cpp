@@ -2,12 +2,16 @@
 
 #include "toolkit/clock_text.h"
 
+#include <fcntl.h>
+#include <pwd.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,17 +24,12 @@ namespace fw {
 
 namespace {
 
-std::filesystem::path home()
-{
-    const char* h = std::getenv("HOME");
-    return h && *h ? std::filesystem::path(h) : std::filesystem::temp_directory_path();
-}
-
 std::filesystem::path xdg(const char* variable, const char* fallback)
 {
     const char* v = std::getenv(variable);
     if (v && *v == '/') return v;
-    return home() / fallback;
+    const std::filesystem::path base = LinuxPlatform::home();
+    return base.empty() ? base : base / fallback;
 }
 
 }  // namespace
@@ -40,7 +39,22 @@ LinuxPlatform::LinuxPlatform(std::vector<std::string> arguments)
 {
 }
 
+std::filesystem::path LinuxPlatform::home()
+{
+    if (const char* h = std::getenv("HOME"); h && *h == '/') return h;
+    // Without HOME (a service, env -i) the account's own folder still is the
+    // place, never a folder that other users can write to.
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
+        found->pw_dir[0] == '/')
+        return found->pw_dir;
+    return {};
+}
+
 std::filesystem::path LinuxPlatform::config_home() { return xdg("XDG_CONFIG_HOME", ".config"); }
+std::filesystem::path LinuxPlatform::state_home() { return xdg("XDG_STATE_HOME", ".local/state"); }
 
 std::string LinuxPlatform::command_text() const
 {
@@ -120,7 +134,43 @@ void LinuxPlatform::open_url(const std::string& url)
     if (child > 0) waitpid(child, nullptr, 0);
 }
 
-std::filesystem::path LinuxPlatform::user_state_dir() const { return xdg("XDG_STATE_HOME", ".local/state") / "frostwisp"; }
+std::filesystem::path LinuxPlatform::user_state_dir() const
+{
+    const std::filesystem::path state = state_home();
+    return state.empty() ? state : state / "frostwisp";
+}
+
+bool LinuxPlatform::append_log_file(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // O_NONBLOCK: a pipe without a reader fails at once instead of
+        // holding the program (and a grabbed screen) in open.
+        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC,
+                              0666);
+        if (fd < 0) return false;
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1) {
+            ::close(fd);
+            return false;
+        }
+        if (static_cast<uintmax_t>(st.st_size) >= rotate_at && attempt == 0) {
+            ::close(fd);
+            std::filesystem::path older = file;
+            older += ".1";
+            if (::rename(file.c_str(), older.c_str()) != 0) return false;
+            continue;
+        }
+        bool written = true;
+        for (size_t done = 0; done < text.size() && written;) {
+            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            written = n > 0;
+            if (written) done += static_cast<size_t>(n);
+        }
+        return ::close(fd) == 0 && written;
+    }
+    return false;
+}
 
 void LinuxPlatform::end_program()
 {

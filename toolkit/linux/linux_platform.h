@@ -3,7 +3,7 @@
 // state folder and opening addresses. Windows are the subclass's business.
 #pragma once
 
-#include "toolkit/ini_store.h"
+#include "toolkit/linux/ini_store.h"
 #include "toolkit/platform.h"
 
 #include <string>
@@ -33,11 +33,26 @@ public:
     void change_screensave_password(NativeHandle) override {}
     void open_url(const std::string& url) override;
     SettingsStore& settings() override { return store_; }
+    // state_home() / "frostwisp".
     std::filesystem::path user_state_dir() const override;
+    bool append_log(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at) override
+    {
+        return append_log_file(file, text, rotate_at);
+    }
     [[noreturn]] void end_program() override;
 
-    // $XDG_CONFIG_HOME, else ~/.config.
+    // The user's home folder: $HOME when it is an absolute path, else the
+    // one the password database gives; empty when there is none. Never a
+    // shared temporary folder.
+    static std::filesystem::path home();
+    // $XDG_CONFIG_HOME, else ~/.config; empty without a home.
     static std::filesystem::path config_home();
+    // $XDG_STATE_HOME, else ~/.local/state; empty without a home.
+    static std::filesystem::path state_home();
+    // Platform::append_log on this system: opened without following a link,
+    // without waiting on a pipe, and written to only when it is a regular
+    // file of this user's with no other name.
+    static bool append_log_file(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at);
 
 private:
     std::vector<std::string> arguments_;

@@ -28,11 +28,16 @@ void OverrideStore::write(std::string_view app, std::string_view section, std::s
     inner_.write(app, section, key, value);
 }
 
+void OverrideStore::write_all(std::string_view app, std::string_view section, const SettingValues& values)
+{
+    inner_.write_all(app, section, values);
+}
+
 std::optional<std::string> OverrideStore::overridden(std::string_view key) const
 {
     const SettingOverrides& o = overrides_;
     auto flag = [](bool on) { return std::string(on ? "1" : "0"); };
-    auto real = [](double v) { return float_text(static_cast<float>(v), platform().decimal_separator()); };
+    auto real = [](double v) { return float_text(to_single(v), platform().decimal_separator()); };
     if (key == "maxFl" && o.max_flakes) return std::to_string(*o.max_flakes);
     if (key == "SpeedF" && o.speed) return real(*o.speed);
     if (key == "Size" && o.size) return real(*o.size);

@@ -22,6 +22,7 @@ public:
     // decimal separator, the one the reader parses them with.
     std::optional<std::string> read(std::string_view app, std::string_view section, std::string_view key) override;
     void write(std::string_view app, std::string_view section, std::string_view key, std::string_view value) override;
+    void write_all(std::string_view app, std::string_view section, const SettingValues& values) override;
 
 private:
     std::optional<std::string> overridden(std::string_view key) const;

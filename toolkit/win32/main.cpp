@@ -17,6 +17,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 
     fw::Win32Platform platform;
     fw::install_platform(&platform);
+    int status = 0;
     try {
         fw::Saver::Main();
         MSG msg;
@@ -29,8 +30,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
         }
         fw::Forms::release_unloaded();
     } catch (const fw::ProgramEnd& end) {
-        std::fflush(nullptr);
-        return end.exit_code;
+        status = end.exit_code;
     }
-    return 0;
+    // Start-up switched the system's screen saver off in every mode; only the
+    // full-screen saver's own ending switches it on again. The settings
+    // dialog, the preview (which the control panel starts whenever its page
+    // is shown) and the switches that open nothing leave it as they found it.
+    if (!fw::Saver::SaverMode) platform.restore_screensaver_active();
+    std::fflush(nullptr);
+    return status;
 }

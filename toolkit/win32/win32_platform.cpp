@@ -160,7 +160,22 @@ std::string Win32Platform::long_time_text(const std::tm& when) const
 
 void Win32Platform::set_screensaver_active(bool active)
 {
+    if (!activation_asked_) {
+        activation_asked_ = true;
+        BOOL found = FALSE;
+        if (SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &found, 0)) activation_found_ = found ? 1 : 0;
+    }
     SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? 1 : 0, nullptr, 0);
+}
+
+void Win32Platform::restore_screensaver_active()
+{
+    if (activation_found_ < 0) return;
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, static_cast<UINT>(activation_found_), nullptr, 0);
+    // Asking again costs nothing, and makes a display driver that buffers
+    // the change (Wine's, for one) send it before the process ends.
+    BOOL now = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &now, 0);
 }
 
 void Win32Platform::set_screensaver_running(bool running)
@@ -204,7 +219,41 @@ std::filesystem::path Win32Platform::user_state_dir() const
     wchar_t folder[MAX_PATH] = {};
     if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder)))
         return std::filesystem::path(folder) / L"Frostwisp";
-    return std::filesystem::temp_directory_path() / L"Frostwisp";
+    return {};
+}
+
+bool Win32Platform::append_log(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself rather than what it
+        // points to, so that it can be refused.
+        HANDLE handle = CreateFileW(file.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return false;
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+            (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+            CloseHandle(handle);
+            return false;
+        }
+        const uintmax_t size = (uintmax_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+        if (size >= rotate_at && attempt == 0) {
+            CloseHandle(handle);
+            std::filesystem::path older = file;
+            older += L".1";
+            if (!MoveFileExW(file.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
+            continue;
+        }
+        bool written = true;
+        for (size_t done = 0; done < text.size() && written;) {
+            DWORD n = 0;
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1u << 20));
+            written = WriteFile(handle, text.data() + done, chunk, &n, nullptr) && n > 0;
+            done += n;
+        }
+        return CloseHandle(handle) && written;
+    }
+    return false;
 }
 
 int Win32Platform::screen_width_px() const { return GetSystemMetrics(SM_CXVIRTUALSCREEN); }

@@ -22,7 +22,11 @@ public:
     char decimal_separator() const override;
     std::string short_date_text(const std::tm& when) const override;
     std::string long_time_text(const std::tm& when) const override;
+    // The first change remembers what the activation was before it.
     void set_screensaver_active(bool active) override;
+    // Puts back the activation the program found at its first change; the
+    // end of every mode but the full-screen saver calls it.
+    void restore_screensaver_active();
     void set_screensaver_running(bool running) override;
     void show_cursor(bool show) override;
     // The Windows 9x services, loaded when asked for; where they do not exist
@@ -34,6 +38,9 @@ public:
     SettingsStore& settings() override { return store_; }
     // %LOCALAPPDATA%\Frostwisp.
     std::filesystem::path user_state_dir() const override;
+    // A name that is a reparse point (a link or a junction), a folder or a
+    // device is refused.
+    bool append_log(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at) override;
     // The virtual screen: every monitor, in physical pixels.
     int screen_width_px() const override;
     int screen_height_px() const override;
@@ -58,6 +65,10 @@ public:
 
 private:
     RegistryStore store_;
+    // SPI_GETSCREENSAVEACTIVE before the first change: 0 or 1, or -1 when the
+    // system would not say.
+    bool activation_asked_ = false;
+    int activation_found_ = -1;
 };
 
 }  // namespace fw

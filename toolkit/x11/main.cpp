@@ -6,8 +6,8 @@
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
 #include "toolkit/headless/render.h"
-#include "toolkit/ini_store.h"
 #include "toolkit/linux/command_line.h"
+#include "toolkit/linux/ini_store.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
 #include "toolkit/runtime_error.h"
@@ -21,15 +21,6 @@
 #include <vector>
 
 namespace {
-
-std::filesystem::path state_dir()
-{
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && *state == '/') return std::filesystem::path(state) / "frostwisp";
-    const char* home = std::getenv("HOME");
-    const std::filesystem::path base = home && *home ? home : std::filesystem::temp_directory_path().string();
-    return base / ".local/state/frostwisp";
-}
 
 int render(const std::vector<std::string>& arguments)
 {
@@ -45,7 +36,9 @@ int render(const std::vector<std::string>& arguments)
     std::error_code ec;
     services.program_file = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) services.program_file = "frostwisp";
-    services.user_state_dir = state_dir();
+    if (const std::filesystem::path state = fw::LinuxPlatform::state_home(); !state.empty())
+        services.user_state_dir = state / "frostwisp";
+    services.append_log = fw::LinuxPlatform::append_log_file;
     return fw::run_render(parsed.command.saver_arguments, std::move(services));
 }
 
@@ -132,11 +125,17 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    const fw::HackRequest hack_request = fw::hack_target(parsed.command, std::getenv("XSCREENSAVER_WINDOW"));
+    if (!hack_request.error.empty()) {
+        std::fprintf(stderr, "%s\n", hack_request.error.c_str());
+        return 2;
+    }
+    const std::optional<fw::HackTarget>& hack = hack_request.target;
+
     Display* display = XOpenDisplay(nullptr);
     if (!display) return run_without_display(parsed.command);
     fw::install_x_error_handler();
 
-    const auto hack = fw::hack_target(parsed.command, std::getenv("XSCREENSAVER_WINDOW"));
     if (hack && !hack->root && !window_exists(display, hack->window)) {
         std::fprintf(stderr, "frostwisp: there is no window 0x%lx to draw into\n", hack->window);
         XCloseDisplay(display);

@@ -15,6 +15,7 @@ export WINEPREFIX=${FROSTWISP_WINEPREFIX:-$FROSTWISP_ROOT/build-win/wine}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 SCR=${FROSTWISP_SCR:-$FROSTWISP_ROOT/build-win/frostwisp.scr}
+WINE_HELPER=${FROSTWISP_WINE_HELPER:-$FROSTWISP_ROOT/build-win/tests/wine_test_helper.exe}
 
 # Creates the prefix when it is missing.
 wine_prefix() {
@@ -107,3 +108,10 @@ wait_for_exit() {
 # prefix maps to "/". Worked out here rather than by winepath, which is one
 # more Wine process that can come back empty while the session settles.
 winpath() { local p=${1//\//\\}; printf 'Z:%s\n' "$p"; }
+
+# The system's screen-saver activation as another program sees it: 1 or 0;
+# with an argument, sets it first.
+screensaver_active() {
+  [[ $# -eq 0 ]] || wine "$WINE_HELPER" screensaver-active "$1" || return 1
+  wine "$WINE_HELPER" screensaver-active | tr -d '\r'
+}

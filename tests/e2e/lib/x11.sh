@@ -120,3 +120,28 @@ keep_screenshot() {
 
 # The first top-level window with this name.
 window_named() { xdotool search --name "^$1\$" 2>/dev/null | head -n1; }
+
+# Starts "/C" (extra arguments go before it, such as a wrapper) and waits for
+# its window; $dialog, $saver_pid.
+open_settings() {
+  "$@" "$FROSTWISP_BIN" /C >"$x11_tmp/saver.out" 2>"$x11_tmp/saver.err" &
+  saver_pid=$!
+  x11_pids+=($saver_pid)
+  local tries=0
+  dialog=
+  while [[ -z $dialog ]] && (( tries++ < 500 )); do
+    dialog=$(xdotool search --onlyvisible --name 'Settings / Einstellungen' 2>/dev/null | head -n1)
+    [[ -n $dialog ]] || sleep 0.02
+  done
+  [[ -n $dialog ]] || fail "no settings window ($(cat "$x11_tmp/saver.err"))"
+  sleep 0.3
+}
+
+# Clicks at a point of the dialog's client area given in twips, as the
+# dialog's layout names it (15 twips to the pixel on this screen).
+click_twips() {
+  xdotool mousemove --window "$dialog" $(( $1 / 15 )) $(( $2 / 15 )) click 1
+  sleep 0.2
+}
+
+press_ok() { click_twips $(( 4440 + 600 )) $(( 3480 + 487 )); }
