@@ -25,18 +25,10 @@ EOF
 chmod +x "$x11_tmp/bin/xdg-open"
 export PATH=$x11_tmp/bin:$PATH
 
-start_saver /C
-tries=0
-dialog=
-while [[ -z $dialog ]] && (( tries++ < 150 )); do
-  dialog=$(xdotool search --onlyvisible --name 'Settings / Einstellungen' 2>/dev/null | head -n1)
-  [[ -n $dialog ]] || sleep 0.02
-done
-[[ -n $dialog ]] || fail "no settings window"
-sleep 0.3
+open_settings
 
 # Clicks at a point of a window's client area given in twips.
-click_twips() {
+click_window_twips() {
   xdotool mousemove --window "$1" $(( $2 / 15 )) $(( $3 / 15 )) click 1
   sleep 0.3
 }
@@ -47,15 +39,7 @@ area() {
   for (( y = $2; y < $2 + $4; y++ )); do for (( x = $1; x < $1 + $3; x++ )); do echo -n "$x $y "; done; done
 }
 
-click_twips "$dialog" $(( 4440 + 600 )) $(( 2280 + 487 ))   # cmdInfo
-info=
-tries=0
-while [[ -z $info ]] && (( tries++ < 100 )); do
-  info=$(xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | grep -vx "$dialog" | head -n1)
-  [[ -n $info ]] || sleep 0.02
-done
-[[ -n $info ]] || fail "the info button opened no window"
-sleep 0.3
+open_info
 keep_screenshot "$info" info
 
 # 5340 x 4935 twips; Left = (15360 - 5340) \ 2 = 5010, Top = (11520 - 4935) \ 2 = 3292.
@@ -72,30 +56,30 @@ blue=$(count_colour "$info" "0 0 192" $(area 56 157 249 17))
 note "info window 356x329 at $X,$Y; $red dark red and $blue link-blue pixels"
 
 # The link opens the address and the dialog stays.
-click_twips "$info" $(( 840 + 1867 )) $(( 2350 + 127 ))
+click_window_twips "$info" $(( 840 + 1867 )) $(( 2350 + 127 ))
 sleep 0.5
 url=https://www.frostwisp.example/
 [[ $(cat "$opened" 2>/dev/null) == "$url" ]] || fail "the link opened: $(cat "$opened" 2>/dev/null)"
 xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | grep -qx "$info" || fail "the link closed the info window"
 
 # OK closes it; the settings dialog stays and takes input again.
-click_twips "$info" $(( 3120 + 307 )) $(( 3960 + 247 ))
+click_window_twips "$info" $(( 3120 + 307 )) $(( 3960 + 247 ))
 sleep 0.3
 xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | grep -qx "$info" && fail "OK left the info window open"
 running "$saver_pid" || fail "the program ended with the info window"
-click_twips "$dialog" $(( 3000 + 600 )) $(( 2280 + 487 ))   # cmdHomepage
+click_window_twips "$dialog" $(( 3000 + 600 )) $(( 2280 + 487 ))   # cmdHomepage
 sleep 0.5
 [[ $(cat "$opened") == "$url"$'\n'"$url" ]] || fail "the web button opened: $(tail -n +2 "$opened")"
 keep_screenshot "$dialog" after-info
 
 # The info button builds the dialog afresh each time.
-click_twips "$dialog" $(( 4440 + 600 )) $(( 2280 + 487 ))
+click_window_twips "$dialog" $(( 4440 + 600 )) $(( 2280 + 487 ))
 sleep 0.5
 again=$(xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | grep -vx "$dialog" | head -n1)
 [[ -n $again ]] || fail "the info button did not open the info window a second time"
-click_twips "$again" $(( 3120 + 307 )) $(( 3960 + 247 ))
+click_window_twips "$again" $(( 3120 + 307 )) $(( 3960 + 247 ))
 
-click_twips "$dialog" $(( 4440 + 600 )) $(( 3480 + 487 ))   # OK
+click_window_twips "$dialog" $(( 4440 + 600 )) $(( 3480 + 487 ))   # OK
 wait_exit "$saver_pid" 3000 || fail "the program did not end after OK"
 ! grep -E 'Gtk-|GLib-|Gdk-' "$x11_tmp/saver.err" || fail "GTK complained"
 note "the link and the web button opened the address; OK closed the info window"

@@ -46,25 +46,10 @@ grounds_and_addresses() {
 
 # Opens the settings dialog, then its info dialog; "X Y W H" of each in $config_at and $info_at.
 open_dialogs() {
-  local tries=0 dialog= info=
-  start_saver /C
-  while [[ -z $dialog ]] && (( tries++ < 250 )); do
-    dialog=$(xdotool search --onlyvisible --name 'Settings / Einstellungen' 2>/dev/null | head -n1)
-    [[ -n $dialog ]] || sleep 0.02
-  done
-  [[ -n $dialog ]] || fail "no settings window"
-  sleep 0.3
+  open_settings
   eval "$(xdotool getwindowgeometry --shell "$dialog")"
   config_at="$X $Y $WIDTH $HEIGHT"
-  # The info button, at its place in twips (15 to the pixel).
-  xdotool mousemove --window "$dialog" $(( (4440 + 600) / 15 )) $(( (2280 + 487) / 15 )) click 1
-  tries=0
-  while [[ -z $info ]] && (( tries++ < 250 )); do
-    info=$(xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | grep -vx "$dialog" | head -n1)
-    [[ -n $info ]] || sleep 0.02
-  done
-  [[ -n $info ]] || fail "the info button opened no window"
-  sleep 0.3
+  open_info
   eval "$(xdotool getwindowgeometry --shell "$info")"
   info_at="$X $Y $WIDTH $HEIGHT"
   kill -9 "$saver_pid"

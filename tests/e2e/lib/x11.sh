@@ -137,6 +137,20 @@ open_settings() {
   sleep 0.3
 }
 
+# Clicks the settings dialog's info button and waits for the window it opens;
+# $info.
+open_info() {
+  local tries=0
+  info=
+  click_twips $(( 4440 + 600 )) $(( 2280 + 487 ))
+  while [[ -z $info ]] && (( tries++ < 250 )); do
+    info=$(xdotool search --onlyvisible --pid "$saver_pid" 2>/dev/null | grep -vx "$dialog" | head -n1)
+    [[ -n $info ]] || sleep 0.02
+  done
+  [[ -n $info ]] || fail "the info button opened no window"
+  sleep 0.3
+}
+
 # Clicks at a point of the dialog's client area given in twips, as the
 # dialog's layout names it (15 twips to the pixel on this screen).
 click_twips() {
