@@ -50,8 +50,11 @@ for row_colour in "3 #77ACFC" "100 #5F8ACA" "218 #415E8A"; do
   (( share >= 85 )) || fail "row $row is $colour in only $share % of its pixels"
 done
 
+# Windows keeps only the newest pointer position for a program that has not
+# read the last one yet, so two steps the saver sees as one make 4 pixels:
+# give it time to take each.
 xdotool mousemove 102 100
-sleep 0.5
+sleep 1
 xdotool mousemove 104 101
 sleep 1
 alive || fail "steps of 2 pixels ended the saver"
