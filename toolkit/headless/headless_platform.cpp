@@ -245,7 +245,11 @@ bool HeadlessWindow::set_topmost(bool on_top, bool)
     return true;
 }
 
-void HeadlessWindow::refresh() { ++refreshes; }
+void HeadlessWindow::refresh()
+{
+    ++refreshes;
+    refreshed_parts = shown_.take_changes(form_.surface());
+}
 
 void HeadlessWindow::embed(NativeHandle parent_handle, int w, int h)
 {

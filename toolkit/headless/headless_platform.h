@@ -5,6 +5,7 @@
 
 #include "toolkit/form.h"
 #include "toolkit/platform.h"
+#include "toolkit/shown_tiles.h"
 
 #include <functional>
 #include <map>
@@ -124,6 +125,9 @@ public:
     NativeHandle parent = 0;
     int left = 0, top = 0, width = 0, height = 0;
     int refreshes = 0;
+    // What the last refresh would send to a display: the parts of the
+    // surface that changed since the one before, as a real window finds them.
+    std::vector<Rect> refreshed_parts;
     int timer_interval = 0;
     bool timer_enabled = false;
     uint32_t timer_due = 0;
@@ -132,6 +136,7 @@ private:
     HeadlessPlatform& owner_;
     Form& form_;
     NativeHandle handle_;
+    ShownTiles shown_;
 };
 
 }  // namespace fw

@@ -80,9 +80,7 @@ RECT virtual_screen()
 Win32Window::Win32Window(Form& form) : form_(form)
 {
     register_form_class();
-    auto store = std::make_unique<DibStore>();
-    store_ = store.get();
-    form_.surface().use_store(std::move(store));
+    form_.surface().use_store(std::make_unique<DibStore>());
 
     const FormDesign& d = form_.design();
     DWORD style = WS_CLIPCHILDREN;
@@ -131,7 +129,7 @@ Win32Window::Win32Window(Form& form) : form_(form)
             SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
         }
     }
-    if (dialog) dialog_ = std::make_unique<DialogControls>(*dialog, hwnd_, *store_);
+    if (dialog) dialog_ = std::make_unique<DialogControls>(*dialog, hwnd_, store());
 }
 
 Win32Window::~Win32Window()
@@ -190,7 +188,7 @@ void Win32Window::refresh()
 {
     if (!hwnd_ || destroying_) return;
     if (HDC dc = GetDC(hwnd_)) {
-        present(dc, RECT{0, 0, store_->width(), store_->height()});
+        present(dc, RECT{0, 0, store().width(), store().height()});
         ReleaseDC(hwnd_, dc);
     }
     if (IsWindowVisible(hwnd_)) signal_first_frame();
@@ -261,9 +259,13 @@ void Win32Window::report_client_size()
     form_.client_resized(client.right, client.bottom);
 }
 
+// Every memory the surface moves into comes from the DIB section it was
+// given at creation.
+DibStore& Win32Window::store() const { return static_cast<DibStore&>(form_.surface().store()); }
+
 void Win32Window::present(HDC dc, const RECT& area) const
 {
-    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, store_->dc(), area.left, area.top,
+    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, store().dc(), area.left, area.top,
            SRCCOPY);
 }
 
@@ -314,7 +316,7 @@ void Win32Window::signal_first_frame()
     if (!path || !*path) return;
     signalled_ = true;
     std::ofstream out(path, std::ios::binary | std::ios::app);
-    out << form_.name() << ' ' << store_->width() << ' ' << store_->height() << '\n';
+    out << form_.name() << ' ' << store().width() << ' ' << store().height() << '\n';
 }
 
 bool Win32Window::navigate_dialog(MSG& msg)

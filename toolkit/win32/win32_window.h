@@ -1,4 +1,4 @@
-// A form's real window. The form's surface lives in a DIB section, so showing
+// A form's real window. The form's surface lives in DIB sections, so showing
 // it is one BitBlt; the window procedure turns messages into the form's events.
 //
 // A form is sized before it becomes visible: show() reports the client size
@@ -56,6 +56,8 @@ private:
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
     void fit_to_virtual_screen();
     void report_client_size();
+    // The DIB section the surface is in now.
+    DibStore& store() const;
     void present(HDC dc, const RECT& area) const;
     void disable_others();
     void enable_others();
@@ -64,7 +66,6 @@ private:
 
     Form& form_;
     HWND hwnd_ = nullptr;
-    DibStore* store_ = nullptr;  // owned by the form's surface
     std::unique_ptr<DialogControls> dialog_;
     HICON icon_ = nullptr;
     WindowState state_ = WindowState::normal;

@@ -25,6 +25,19 @@ XImageStore::XImageStore(Display* display, Visual* visual, int depth)
 
 XImageStore::~XImageStore() { release(); }
 
+std::unique_ptr<PixelStore> XImageStore::another() const
+{
+    auto store = std::make_unique<XImageStore>(display_, visual_, depth_);
+    store->shm_usable_ = shm_usable_;
+    return store;
+}
+
+bool XImageStore::shows_like(const PixelStore& other) const
+{
+    const auto* x = dynamic_cast<const XImageStore*>(&other);
+    return x && x->display_ == display_ && x->visual_ == visual_ && x->depth_ == depth_;
+}
+
 Color* XImageStore::allocate(int width, int height)
 {
     release();

@@ -24,6 +24,8 @@ public:
     XImageStore& operator=(const XImageStore&) = delete;
 
     Color* allocate(int width, int height) override;
+    std::unique_ptr<PixelStore> another() const override;
+    bool shows_like(const PixelStore& other) const override;
 
     // Shows the pixels of (x, y, width, height) at the same place of drawable.
     void put(Drawable drawable, GC gc, int x, int y, int width, int height);
