@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -187,9 +188,12 @@ bool Win32Window::set_topmost(bool topmost, bool activate)
 void Win32Window::refresh()
 {
     if (!hwnd_ || destroying_) return;
-    if (HDC dc = GetDC(hwnd_)) {
-        present(dc, RECT{0, 0, store().width(), store().height()});
-        ReleaseDC(hwnd_, dc);
+    const std::vector<Rect> parts = shown_.take_changes(form_.surface());
+    if (!parts.empty()) {
+        if (HDC dc = GetDC(hwnd_)) {
+            present(dc, parts);
+            ReleaseDC(hwnd_, dc);
+        }
     }
     if (IsWindowVisible(hwnd_)) signal_first_frame();
 }
@@ -267,6 +271,48 @@ void Win32Window::present(HDC dc, const RECT& area) const
 {
     BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, store().dc(), area.left, area.top,
            SRCCOPY);
+}
+
+// A region of many rectangles, built in halves: a region made from a list
+// of rectangles takes each one into all that came before it, which for a
+// frame's hundreds of parts costs more than the copy they save.
+HRGN Win32Window::region_of(const RECT* rects, size_t count)
+{
+    constexpr size_t kFlat = 16;
+    if (count > kFlat) {
+        HRGN first = region_of(rects, count / 2);
+        HRGN second = region_of(rects + count / 2, count - count / 2);
+        if (first && second) CombineRgn(first, first, second, RGN_OR);
+        if (second) DeleteObject(second);
+        return first;
+    }
+    RECT box = rects[0];
+    for (size_t i = 1; i < count; ++i) UnionRect(&box, &box, &rects[i]);
+    region_data_.resize(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
+    const RGNDATAHEADER header{sizeof(RGNDATAHEADER), RDH_RECTANGLES, static_cast<DWORD>(count),
+                               static_cast<DWORD>(count * sizeof(RECT)), box};
+    std::memcpy(region_data_.data(), &header, sizeof header);
+    std::memcpy(region_data_.data() + sizeof header, rects, count * sizeof(RECT));
+    return ExtCreateRegion(nullptr, static_cast<DWORD>(region_data_.size()),
+                           reinterpret_cast<const RGNDATA*>(region_data_.data()));
+}
+
+// Many parts go as one copy of what encloses them, clipped to the parts.
+void Win32Window::present(HDC dc, const std::vector<Rect>& parts)
+{
+    rects_.resize(parts.size());
+    RECT box{parts[0].left, parts[0].top, parts[0].right, parts[0].bottom};
+    for (size_t i = 0; i < parts.size(); ++i) {
+        rects_[i] = RECT{parts[i].left, parts[i].top, parts[i].right, parts[i].bottom};
+        UnionRect(&box, &box, &rects_[i]);
+    }
+    HRGN region = parts.size() > 1 ? region_of(rects_.data(), rects_.size()) : nullptr;
+    if (region) SelectClipRgn(dc, region);
+    present(dc, box);
+    if (region) {
+        SelectClipRgn(dc, nullptr);
+        DeleteObject(region);
+    }
 }
 
 void Win32Window::disable_others()
@@ -361,9 +407,11 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
     }
     case WM_SIZE:
+        shown_.forget();
         if (sized_ && wparam != SIZE_MINIMIZED) form_.client_resized(LOWORD(lparam), HIWORD(lparam));
         return 0;
     case WM_DISPLAYCHANGE:
+        shown_.forget();
         if (sized_ && state_ == WindowState::maximized) fit_to_virtual_screen();
         return 0;
     case WM_TIMER:
