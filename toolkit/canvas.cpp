@@ -495,8 +495,15 @@ void Canvas::copy_runs(const Color* from)
         const int top = band * kTileHeight, bottom = std::min(top + kTileHeight, height_);
         for (int y = top; y < bottom; ++y) {
             const size_t row_start = static_cast<size_t>(y) * stride;
-            for (const auto& [left, bytes] : runs_) {
-                std::memcpy(pixels_ + row_start + left, from + row_start + left, bytes);
+            for (const auto& [left, count] : runs_) {
+                // Whole tile rows as fixed-size copies, which the compiler
+                // makes a few vector moves rather than a call.
+                Color* to = pixels_ + row_start + left;
+                const Color* at = from + row_start + left;
+                size_t n = count;
+                for (; n >= kTileWidth; n -= kTileWidth, to += kTileWidth, at += kTileWidth)
+                    std::memcpy(to, at, kTileWidth * sizeof(Color));
+                if (n > 0) std::memcpy(to, at, n * sizeof(Color));
             }
         }
         runs_.clear();
@@ -507,7 +514,7 @@ void Canvas::copy_runs(const Color* from)
             band = ty;
         }
         const int left = first * kTileWidth, right = std::min(end * kTileWidth, width_);
-        runs_.emplace_back(static_cast<size_t>(left), static_cast<size_t>(right - left) * sizeof(Color));
+        runs_.emplace_back(static_cast<size_t>(left), static_cast<size_t>(right - left));
     });
     copy_band();
 }

@@ -310,7 +310,7 @@ private:
     Sync sync_;
     std::vector<uint32_t> scratch_;
     TileSet to_copy_;
-    std::vector<std::pair<size_t, size_t>> runs_;  // of one row of tiles: first pixel, bytes
+    std::vector<std::pair<size_t, size_t>> runs_;  // of one row of tiles: first pixel, pixels
 };
 
 }  // namespace fw
