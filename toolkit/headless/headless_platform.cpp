@@ -249,6 +249,7 @@ void HeadlessWindow::refresh()
 {
     ++refreshes;
     refreshed_parts = shown_.take_changes(form_.surface());
+    if (on_refresh) on_refresh(refreshed_parts);
 }
 
 void HeadlessWindow::embed(NativeHandle parent_handle, int w, int h)

@@ -128,6 +128,8 @@ public:
     // What the last refresh would send to a display: the parts of the
     // surface that changed since the one before, as a real window finds them.
     std::vector<Rect> refreshed_parts;
+    // Called at every refresh with those parts.
+    std::function<void(const std::vector<Rect>&)> on_refresh;
     int timer_interval = 0;
     bool timer_enabled = false;
     uint32_t timer_due = 0;
