@@ -73,6 +73,10 @@ struct Canvas::Buffer {
     int width = 0;
     int height = 0;
     std::vector<uint64_t> stamps;
+    // Per tile: the stamp of a content the tile still has outside its box,
+    // and the box (within the tile) where it may differ from that content.
+    std::vector<uint64_t> bases;
+    std::vector<TileBox> boxes;
     uint64_t id = new_stamp();
     uint64_t writes = 0;
     // Memory of the same size and kind, parked here by a canvas that left
@@ -94,6 +98,8 @@ struct Canvas::Buffer {
         b->height = height;
         b->pixels = width > 0 && height > 0 ? b->store->allocate(width, height) : nullptr;
         b->stamps.assign(tiles, b->id);
+        b->bases.assign(tiles, b->id);
+        b->boxes.assign(tiles, TileBox{});
         return b;
     }
     bool differences_known(const Buffer& other) const
@@ -145,6 +151,8 @@ void Canvas::attach(std::shared_ptr<Buffer> buffer) const
     buffer_ = std::move(buffer);
     pixels_ = buffer_->pixels;
     stamps_ = buffer_->stamps.data();
+    bases_ = buffer_->bases.data();
+    boxes_ = buffer_->boxes.data();
 }
 
 PixelStore& Canvas::store() const { return *buffer_->store; }
@@ -173,11 +181,15 @@ void Canvas::separate(bool whole)
         for (const uint32_t t : differing) {
             to_copy_.add(t);
             stamps_[t] = shared->stamps[t];
+            bases_[t] = shared->bases[t];
+            boxes_[t] = shared->boxes[t];
         }
         copy_runs(shared->pixels);
     } else {
         if (pixels_) std::memcpy(pixels_, shared->pixels, static_cast<size_t>(width_) * static_cast<size_t>(height_) * sizeof(Color));
         std::copy(shared->stamps.begin(), shared->stamps.end(), stamps_);
+        std::copy(shared->bases.begin(), shared->bases.end(), bases_);
+        std::copy(shared->boxes.begin(), shared->boxes.end(), boxes_);
     }
 }
 
@@ -195,9 +207,15 @@ void Canvas::changed(int left, int top, int right, int bottom)
     const int tx0 = left / kTileWidth, tx1 = (right - 1) / kTileWidth;
     for (int ty = top / kTileHeight; ty <= (bottom - 1) / kTileHeight; ++ty) {
         const auto first = static_cast<uint32_t>(ty * tiles_across_);
+        const int y0 = ty * kTileHeight;
+        const auto box_top = static_cast<uint8_t>(std::max(top - y0, 0));
+        const auto box_bottom = static_cast<uint8_t>(std::min(bottom - y0, kTileHeight));
         for (int tx = tx0; tx <= tx1; ++tx) {
             const uint32_t t = first + static_cast<uint32_t>(tx);
+            const int x0 = tx * kTileWidth;
             stamps_[t] = s;
+            boxes_[t].take_in(static_cast<uint8_t>(std::max(left - x0, 0)), box_top,
+                              static_cast<uint8_t>(std::min(right - x0, kTileWidth)), box_bottom);
             log_.add(t);
         }
     }
@@ -205,7 +223,10 @@ void Canvas::changed(int left, int top, int right, int bottom)
 
 void Canvas::changed_all()
 {
-    std::fill_n(stamps_, tiles(), new_stamp());
+    const uint64_t s = new_stamp();
+    std::fill_n(stamps_, tiles(), s);
+    std::fill_n(bases_, tiles(), s);
+    std::fill_n(boxes_, tiles(), TileBox{});
     log_.add_all();
 }
 
@@ -259,6 +280,8 @@ void Canvas::resize(int width, int height)
     b.width = width;
     b.height = height;
     b.stamps.assign(tiles(), 0);
+    b.bases.assign(tiles(), 0);
+    b.boxes.assign(tiles(), TileBox{});
     b.spare.reset();
     ++b.writes;
     attach(buffer_);
@@ -466,9 +489,12 @@ void Canvas::blit(int dx, int dy, int w, int h, const Canvas& src, int sx, int s
                     flush();
                     continue;
                 }
-                stamps_[t] = theirs;
+                stamps_[t] = bases_[t] = theirs;
+                boxes_[t] = TileBox{};
             } else {
                 stamps_[t] = partial_stamp;
+                boxes_[t].take_in(static_cast<uint8_t>(x0 - tile_left), static_cast<uint8_t>(y0 - tile_top),
+                                  static_cast<uint8_t>(x1 - tile_left), static_cast<uint8_t>(y1 - tile_top));
             }
             log_.add(t);
             if (run_end != x0) flush();
@@ -519,6 +545,19 @@ void Canvas::copy_runs(const Color* from)
     copy_band();
 }
 
+void Canvas::copy_box(uint32_t tile, const Color* from)
+{
+    const TileBox box = boxes_[tile];
+    if (box.empty()) return;
+    const auto across = static_cast<uint32_t>(tiles_across_);
+    const size_t left = (tile % across) * kTileWidth + box.left;
+    const size_t top = (tile / across) * kTileHeight + box.top;
+    const auto stride = static_cast<size_t>(width_);
+    const size_t bytes = static_cast<size_t>(box.right - box.left) * sizeof(Color);
+    for (size_t y = top; y < top + static_cast<size_t>(box.bottom - box.top); ++y)
+        std::memcpy(pixels_ + y * stride + left, from + y * stride + left, bytes);
+}
+
 // The whole of src, of the same size: only the tiles where the two may
 // differ are looked at. Memory shared with a third canvas is left to it, for
 // the parked spare, whose differences from it are known, or new memory.
@@ -547,8 +586,12 @@ void Canvas::copy_whole(const Canvas& src)
     auto visit = [&](uint32_t t) {
         if (was[t] != theirs[t]) log_.add(t);
         if (stamps_[t] != theirs[t]) {
-            to_copy_.add(t);
-            stamps_[t] = theirs[t];
+            // A tile that was the source's content but for a box needs only
+            // the box back.
+            if (bases_[t] == theirs[t]) copy_box(t, src.pixels_);
+            else to_copy_.add(t);
+            stamps_[t] = bases_[t] = theirs[t];
+            boxes_[t] = TileBox{};
         }
     };
     if (all) {

@@ -12,6 +12,7 @@
 // Canvases are drawn on one thread.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cassert>
 #include <cstdint>
@@ -165,6 +166,24 @@ template <class Run> void TileSet::take_runs(int join, Run&& run)
     }
 }
 
+// A rectangle within one tile, in pixels from its top left corner; what a
+// tile has had written since it last held a known content.
+struct TileBox {
+    uint8_t left = 0, top = 0, right = 0, bottom = 0;
+    bool empty() const { return left >= right; }
+    void take_in(uint8_t l, uint8_t t, uint8_t r, uint8_t b)
+    {
+        if (empty()) {
+            *this = TileBox{l, t, r, b};
+        } else {
+            left = std::min(left, l);
+            top = std::min(top, t);
+            right = std::max(right, r);
+            bottom = std::max(bottom, b);
+        }
+    }
+};
+
 class Canvas;
 
 // Rows of a canvas opened for code that sets pixels itself: only the
@@ -293,6 +312,8 @@ private:
     // Copies the tiles in to_copy_ from src_pixels, of the same size, and
     // empties it.
     void copy_runs(const Color* src_pixels);
+    // Copies what the box of tile holds in src_pixels, of the same size.
+    void copy_box(uint32_t tile, const Color* src_pixels);
 
     const uint64_t id_;
     bool shows_copies_ = false;
@@ -302,6 +323,8 @@ private:
     mutable std::shared_ptr<Buffer> buffer_;
     mutable Color* pixels_ = nullptr;
     mutable uint64_t* stamps_ = nullptr;
+    mutable uint64_t* bases_ = nullptr;
+    mutable TileBox* boxes_ = nullptr;
     int width_ = 0;
     int height_ = 0;
     int tiles_across_ = 0;
