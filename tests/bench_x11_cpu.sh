@@ -1,33 +1,51 @@
 #!/usr/bin/env bash
 # CPU cost of the full-screen saver against xsnow, each alone on its own
-# 1920x1080 virtual X server for the same interval: the program's own CPU,
-# the X server's CPU, and their sum, as a share of one core, with the ratio.
-# With "monitors" it measures the saver on two monitors, 1920x1080 and
-# 1280x1024 side by side (RandR monitors of a 3200x1080 screen), against one
-# scene of the whole 3200x1080 screen, in rounds whose arms take turns, and
-# prints the ratios of each round and their means.
+# virtual X server for the same interval: the program's own CPU, the X
+# server's CPU, and their sum, as a share of one core. Arms: Frostwisp and
+# xsnow at 1920x1080 and at 3840x2160, and the Windows build under Wine at
+# 1920x1080. The arms run one after the other, round after round, so that
+# a change in the machine's load falls on all of them; each round prints its
+# ratios. After each Frostwisp arm its requests are counted for a few
+# seconds (not while its CPU is measured: recording costs the server too).
 # A benchmark, not a test: it prints numbers and judges nothing.
 #
-#   tests/bench_x11_cpu.sh            # 20 seconds each after a warm-up
-#   BENCH_SECONDS=60 tests/bench_x11_cpu.sh
-#   BENCH_ROUNDS=3 tests/bench_x11_cpu.sh monitors
+#   tests/bench_x11_cpu.sh                 # 3 rounds, 20 seconds each arm after a warm-up
+#   BENCH_SECONDS=60 BENCH_ROUNDS=5 tests/bench_x11_cpu.sh
+#   BENCH_ARMS="frostwisp-1080 xsnow-1080" tests/bench_x11_cpu.sh
+#   tests/bench_x11_cpu.sh monitors
+# "monitors" runs other arms: the saver on two monitors, 1920x1080 and
+# 1280x1024 side by side (RandR monitors of a 3200x1080 screen), with 500
+# and with 250 flakes at most a scene, against one scene of the whole
+# 3200x1080 screen with 500. Each scene draws its own flake count, so two
+# monitors with the same settings carry about twice the flakes of one
+# scene; with half the count each they carry as many as it does.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 bin=${FROSTWISP_BIN:-build/frostwisp}
+scr=${FROSTWISP_SCR:-build-win/frostwisp.scr}
+counter=${FROSTWISP_REQUEST_COUNTER:-build/tests/x_request_count}
 seconds=${BENCH_SECONDS:-20}
 warmup=${BENCH_WARMUP:-8}
+count_seconds=${BENCH_COUNT_SECONDS:-4}
 rounds=${BENCH_ROUNDS:-3}
-what=${1:-xsnow}
+arms=${BENCH_ARMS:-frostwisp-1080 xsnow-1080 frostwisp-2160 xsnow-2160 wine-1080}
+[[ ${1:-} == monitors ]] && arms="two-500 one-500 two-250"
 [[ -x $bin ]] || { echo "bench: no program at $bin (build it first)"; exit 1; }
+[[ -x $counter ]] || { echo "bench: no request counter at $counter (build it first)"; exit 1; }
 
 xsnow=$(command -v xsnow || echo /usr/games/xsnow)
-if [[ $what == xsnow && ! -x $xsnow ]]; then
+if [[ $arms == *xsnow* && ! -x $xsnow ]]; then
   echo "bench: installing xsnow"
   sudo=()
   [[ $(id -u) -ne 0 ]] && sudo=(sudo)
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends xsnow >/dev/null ||
     { echo "bench: cannot install xsnow"; exit 1; }
   xsnow=$(command -v xsnow || echo /usr/games/xsnow)
+fi
+if [[ $arms == *wine* && ! -f $scr ]]; then
+  echo "bench: no Windows build at $scr: the Wine arm is left out"
+  arms=${arms//wine-1080/}
 fi
 
 tmp=$(mktemp -d)
@@ -37,120 +55,168 @@ cleanup() {
   [[ $BASHPID == "$main" ]] || return 0
   local i
   for (( i = ${#pids[@]} - 1; i >= 0; i-- )); do kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null; done
+  [[ -n ${WINEPREFIX:-} ]] && wineserver -k 2>/dev/null
   rm -rf "$tmp"
 }
 trap cleanup EXIT
 hz=$(getconf CLK_TCK)
 
-# Starts an X server of its own (by default 1920x1080); $xvfb_pid,
-# $server_pids (the X server's processes), DISPLAY.
+# Starts an X server of its own with a screen of $1 (WxH); $xvfb_pid, DISPLAY.
 start_xvfb() {
-  local fifo=$tmp/fd.$1 number
+  local fifo=$tmp/fd.$RANDOM number
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${2:-1920x1080}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "$1x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   xvfb_pid=$!
   pids+=($xvfb_pid)
-  server_pids=($xvfb_pid)
   read -r -t 10 number <"$fifo" || { echo "bench: Xvfb did not start"; exit 1; }
   export DISPLAY=:$number
 }
 
-# User plus system CPU time of processes, in clock ticks.
-ticks() { local p; for p in "$@"; do cat "/proc/$p/stat"; done | awk '{ n += $14 + $15 } END { print n }'; }
-
-# Measures a running client and its server (all of $server_pids) over the
-# interval; prints a line and sets $client_pct, $server_pct.
-measure() {
-  local name=$1 client=$2 c0 s0 t0 c1 s1 t1
-  sleep "$warmup"
-  kill -0 "$client" 2>/dev/null || { echo "bench: $name ended early"; exit 1; }
-  c0=$(ticks "$client"); s0=$(ticks "${server_pids[@]}"); t0=$(date +%s%N)
-  sleep "$seconds"
-  c1=$(ticks "$client"); s1=$(ticks "${server_pids[@]}"); t1=$(date +%s%N)
-  read -r client_pct server_pct < <(awk -v c=$((c1 - c0)) -v s=$((s1 - s0)) -v hz="$hz" -v ns=$((t1 - t0)) \
-    'BEGIN { t = ns / 1e9; printf "%.1f %.1f\n", 100 * c / hz / t, 100 * s / hz / t }')
-  printf '%-10s own %5.1f %%   X server %5.1f %%   together %5.1f %%  (of one core, over %s s)\n' \
-    "$name" "$client_pct" "$server_pct" "$(awk -v a="$client_pct" -v b="$server_pct" 'BEGIN { print a + b }')" "$seconds"
-}
-
-# Frames a second of the saver: between two frames its event loop waits once,
-# in ppoll, for the next tick. (Requests are no measure: Xlib flushes its
-# buffer as often as a frame's rectangles fill it.)
-frame_rate() {
-  local count
-  count=$(timeout 5 strace -f -c -e trace=ppoll -p "$1" 2>&1 | awk '$NF == "ppoll" { print $4 }')
-  awk -v n="${count:-0}" 'BEGIN { printf "%.1f", n / 5 }'
-}
-
-# Ends the saver and the servers of one arm.
-stop_arm() {
+stop() {
   local p
-  for p in "$@"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+  for p in "$@"; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
 }
 
-echo "bench: $(nproc) cores; warm-up $warmup s, then $seconds s each"
-
-if [[ $what == monitors ]]; then
-  mkdir -p "$tmp/config"
-  # One arm: the saver with at most $2 flakes a scene on a 3200x1080 screen,
-  # with the monitors $3 ("two": RandR monitors 1920x1080 and 1280x1024) or
-  # one; its share of a core, own plus X server, in $total.
-  arm() {
-    local name=$1 flakes=$2 monitors=$3 saver
-    start_xvfb "$name-$round" 3200x1080
-    if [[ $monitors == two ]]; then
-      xrandr --setmonitor left 1920/508x1080/286+0+0 screen >/dev/null &&
-        xrandr --setmonitor right 1280/338x1024/270+1920+0 none >/dev/null || { echo "bench: no RandR monitors"; exit 1; }
-    fi
-    XDG_CONFIG_HOME=$tmp/config FROSTWISP_SEED=1 "$bin" /S --max-flakes "$flakes" --background blue --no-restart &
-    saver=$!
-    pids+=($saver)
-    measure "$name" "$saver"
-    command -v strace >/dev/null && printf '%-10s %s loop wake-ups a second\n' "$name" "$(frame_rate "$saver")"
-    total=$(awk -v a="$client_pct" -v b="$server_pct" 'BEGIN { print a + b }')
-    stop_arm "$saver" "$xvfb_pid"
-  }
-  same=()
-  halved=()
-  for (( round = 1; round <= rounds; round++ )); do
-    echo "round $round"
-    # Each scene draws its own flake count, so two monitors with the same
-    # settings carry about twice the flakes of one scene; with half the
-    # count each they carry as many as it does.
-    arm two-500 500 two; two=$total
-    arm one-500 500 one; one=$total
-    arm two-250 250 two; two_half=$total
-    same+=("$(awk -v t="$two" -v o="$one" 'BEGIN { printf "%.3f", (o > 0 ? t / o : 0) }')")
-    halved+=("$(awk -v t="$two_half" -v o="$one" 'BEGIN { printf "%.3f", (o > 0 ? t / o : 0) }')")
-    echo "ratio      two monitors / one 3200x1080 scene: ${same[-1]} with the same settings," \
-      "${halved[-1]} with as many flakes on the screen (own + X server)"
+# User plus system CPU time of processes, in clock ticks.
+ticks() {
+  local p sum=0 t
+  for p in "$@"; do
+    t=$(awk '{ print $14 + $15 }' "/proc/$p/stat" 2>/dev/null) && sum=$((sum + t))
   done
-  mean() { printf '%s\n' "$@" | awk '{ s += $1; n++ } END { printf "%.3f", s / n }'; }
-  echo "ratio      mean of $rounds rounds: $(mean "${same[@]}") with the same settings, $(mean "${halved[@]}") with as many flakes"
-  exit 0
-fi
+  echo "$sum"
+}
 
-# ---- Frostwisp: 500 flakes at most (it draws between half and all of them)
-start_xvfb frostwisp
-mkdir -p "$tmp/config"
-XDG_CONFIG_HOME=$tmp/config FROSTWISP_SEED=1 "$bin" /S --max-flakes 500 --background blue --no-restart &
-saver=$!
-pids+=($saver)
-measure frostwisp "$saver"
-fw_total=$(awk -v a="$client_pct" -v b="$server_pct" 'BEGIN { print a + b }')
-command -v strace >/dev/null && echo "frostwisp  $(frame_rate "$saver") frames a second"
-kill "$saver"; wait "$saver" 2>/dev/null
-kill "$xvfb_pid"; wait "$xvfb_pid" 2>/dev/null
+# The processes of the Wine session: those with its prefix in their environment.
+wine_pids() {
+  local p
+  for p in /proc/[0-9]*; do
+    [[ ${p#/proc/} == "$BASHPID" || ${p#/proc/} == "$xvfb_pid" ]] && continue
+    tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "${p#/proc/}"
+  done
+}
 
-# ---- xsnow: about 500 flakes, nothing else
-start_xvfb xsnow
-HOME=$tmp "$xsnow" -root -nomenu -noconfig -defaults -flakecountmax 500 -snowflakes 500 -notrees -nosanta \
-  -nowind -stars 0 -nometeors -moon 0 -aurora 0 -showbirds 0 >/dev/null 2>&1 &
-snow=$!
-pids+=($snow)
-measure xsnow "$snow"
-xs_total=$(awk -v a="$client_pct" -v b="$server_pct" 'BEGIN { print a + b }')
-kill "$snow"; wait "$snow" 2>/dev/null
+# Measures the client (the processes named by the command $1 prints) and its
+# server over the interval; sets $own_pct, $server_pct, $own_ms.
+measure() {
+  local list=$1 c0 s0 t0 c1 s1 t1
+  sleep "$warmup"
+  local clients
+  clients=$($list)
+  [[ -n $clients ]] || { echo "bench: the client ended early"; exit 1; }
+  c0=$(ticks $clients); s0=$(ticks "$xvfb_pid"); t0=$(date +%s%N)
+  sleep "$seconds"
+  c1=$(ticks $clients); s1=$(ticks "$xvfb_pid"); t1=$(date +%s%N)
+  read -r own_pct server_pct own_ms < <(awk -v c=$((c1 - c0)) -v s=$((s1 - s0)) -v hz="$hz" -v ns=$((t1 - t0)) \
+    'BEGIN { t = ns / 1e9; printf "%.2f %.2f %.1f\n", 100 * c / hz / t, 100 * s / hz / t, 1000 * c / hz }')
+}
 
-awk -v f="$fw_total" -v x="$xs_total" \
-  'BEGIN { if (x > 0) printf "ratio      frostwisp / xsnow = %.2f (own + X server)\n", f / x }'
+# Counts the requests on the server for a few seconds; sets $frames_per_s,
+# $requests_per_frame, $pixels_per_frame, $clips_per_frame (a frame is one image put).
+count_requests() {
+  local line
+  line=$("$counter" "$count_seconds")
+  read -r frames_per_s requests_per_frame pixels_per_frame clips_per_frame < <(awk -v s="$count_seconds" '{
+      r = $2; p = $4; px = $8; c = $10; f = p > 0 ? p : 1
+      printf "%.1f %.1f %.0f %.0f\n", p / s, r / f, px / f, c / f }' <<<"$line")
+}
+
+declare -A total own_per_tick requests
+report() {
+  local arm=$1 extra=${2:-}
+  total[$arm]=$(awk -v a="$own_pct" -v b="$server_pct" 'BEGIN { print a + b }')
+  printf '%-15s own %6.2f %%   X server %6.2f %%   together %6.2f %%%s\n' \
+    "$arm" "$own_pct" "$server_pct" "${total[$arm]}" "$extra"
+}
+
+# The saver on a screen of $1 as arm $2, with at most $3 flakes a scene (500
+# by default); with $4 = two, on the RandR monitors 1920x1080 and 1280x1024.
+run_frostwisp() {
+  local size=$1 arm=$2 flakes=${3:-500} monitors=${4:-one} saver
+  start_xvfb "$size"
+  if [[ $monitors == two ]]; then
+    xrandr --setmonitor left 1920/508x1080/286+0+0 screen >/dev/null &&
+      xrandr --setmonitor right 1280/338x1024/270+1920+0 none >/dev/null || { echo "bench: no RandR monitors"; exit 1; }
+  fi
+  mkdir -p "$tmp/config"
+  XDG_CONFIG_HOME=$tmp/config FROSTWISP_SEED=1 "$bin" /S --max-flakes "$flakes" --background blue --no-restart &
+  saver=$!
+  pids+=($saver)
+  measure "echo $saver"
+  count_requests
+  own_per_tick[$arm]=$(awk -v ms="$own_ms" -v f="$frames_per_s" -v s="$seconds" 'BEGIN { if (f > 0) printf "%.3f", ms / (f * s) }')
+  requests[$arm]=$requests_per_frame
+  report "$arm" "$(printf '   %.1f frames/s, %s ms own CPU a frame, %s requests and %s clip rectangles a frame, %s pixels' \
+    "$frames_per_s" "${own_per_tick[$arm]}" "$requests_per_frame" "$clips_per_frame" "$pixels_per_frame")"
+  stop "$saver" "$xvfb_pid"
+}
+
+run_xsnow() {
+  local size=$1 arm=$2 snow
+  start_xvfb "$size"
+  HOME=$tmp "$xsnow" -root -nomenu -noconfig -defaults -flakecountmax 500 -snowflakes 500 -notrees -nosanta \
+    -nowind -stars 0 -nometeors -moon 0 -aurora 0 -showbirds 0 >/dev/null 2>&1 &
+  snow=$!
+  pids+=($snow)
+  measure "echo $snow"
+  report "$arm"
+  stop "$snow" "$xvfb_pid"
+}
+
+run_wine() {
+  local size=$1 arm=$2 saver settings='HKCU\Software\Frostwisp\Settings'
+  (
+    # Wine's own helpers start the session; its X server is the one measured.
+    [[ $scr == /* ]] && export FROSTWISP_SCR=$scr || export FROSTWISP_SCR=$root/$scr
+    source tests/e2e/lib/wine.sh
+    trap end_wine_session EXIT
+    wine_session "$size" >/dev/null 2>&1 || { echo "bench: no Wine session"; exit 1; }
+    xvfb_pid=$FROSTWISP_XVFB_PID
+    wine reg delete 'HKCU\Software\Frostwisp' /f >/dev/null 2>&1
+    for kv in maxFl=500 Background=1 Restart=0; do
+      wine reg add "$settings" /v "${kv%=*}" /t REG_SZ /d "${kv#*=}" /f >/dev/null 2>&1
+    done
+    FROSTWISP_SEED=1 wine "$SCR" /S >/dev/null 2>&1 &
+    saver=$!
+    measure wine_pids
+    count_requests
+    own_per_tick=$(awk -v ms="$own_ms" -v f="$frames_per_s" -v s="$seconds" 'BEGIN { if (f > 0) printf "%.3f", ms / (f * s) }')
+    echo "$own_pct $server_pct $frames_per_s $own_per_tick $requests_per_frame $clips_per_frame $pixels_per_frame" >"$tmp/wine"
+    kill "$saver" 2>/dev/null
+    wait "$saver" 2>/dev/null
+  )
+  [[ -s $tmp/wine ]] || return 1
+  read -r own_pct server_pct frames_per_s own_tick requests_per_frame clips_per_frame pixels_per_frame <"$tmp/wine"
+  rm -f "$tmp/wine"
+  own_per_tick[$arm]=$own_tick
+  report "$arm" "$(printf '   %.1f frames/s, %s ms CPU of the Wine processes a frame, %s requests and %s clip rectangles a frame' \
+    "$frames_per_s" "$own_tick" "$requests_per_frame" "$clips_per_frame")"
+}
+
+ratio() { awk -v a="${total[$1]:-}" -v b="${total[$2]:-}" 'BEGIN { if (a != "" && b > 0) printf "%.2f", a / b; else printf "-" }'; }
+
+echo "bench: $(nproc) cores; $rounds rounds of: $arms; warm-up $warmup s, then $seconds s each"
+for (( round = 1; round <= rounds; round++ )); do
+  echo "-- round $round; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
+  total=()
+  for arm in $arms; do
+    case $arm in
+      frostwisp-1080) run_frostwisp 1920x1080 "$arm" ;;
+      frostwisp-2160) run_frostwisp 3840x2160 "$arm" ;;
+      xsnow-1080) run_xsnow 1920x1080 "$arm" ;;
+      xsnow-2160) run_xsnow 3840x2160 "$arm" ;;
+      wine-1080) run_wine 1920x1080 "$arm" ;;
+      two-500) run_frostwisp 3200x1080 "$arm" 500 two ;;
+      one-500) run_frostwisp 3200x1080 "$arm" 500 ;;
+      two-250) run_frostwisp 3200x1080 "$arm" 250 two ;;
+      *) echo "bench: no arm $arm" ;;
+    esac
+  done
+  if [[ ${1:-} == monitors ]]; then
+    echo "round $round: two monitors / one 3200x1080 scene = $(ratio two-500 one-500) with the same settings," \
+      "$(ratio two-250 one-500) with as many flakes on the screen (own + X server)"
+    continue
+  fi
+  echo "round $round: frostwisp / xsnow at 1920x1080 = $(ratio frostwisp-1080 xsnow-1080)," \
+    "at 3840x2160 = $(ratio frostwisp-2160 xsnow-2160); Wine / Linux at 1920x1080 = $(ratio wine-1080 frostwisp-1080);" \
+    "requests a frame at 1920x1080 = ${requests[frostwisp-1080]:--}; own CPU a frame at 1920x1080 = ${own_per_tick[frostwisp-1080]:--} ms"
+done

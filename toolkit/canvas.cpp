@@ -6,10 +6,11 @@
 #include "toolkit/canvas.h"
 
 #include <algorithm>
-#include <atomic>
+#include <bit>
 #include <cassert>
 #include <cstddef>
 #include <cstring>
+
 
 namespace fw {
 
@@ -22,6 +23,7 @@ public:
         pixels_.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
         return pixels_.data();
     }
+    std::unique_ptr<PixelStore> another() const override { return std::make_unique<VectorStore>(); }
 
 private:
     std::vector<Color> pixels_;
@@ -49,10 +51,11 @@ void fill_row(Color* row, int begin, int end, Color color)
 }
 
 // Stamps are handed out once in the life of the process, so a stamp never
-// comes back for other content, whichever canvas it went to.
-std::atomic<uint64_t> last_stamp{0};
+// comes back for other content, whichever canvas it went to. Only the one
+// thread that draws takes them.
+uint64_t last_stamp = 0;
 
-uint64_t new_stamp() { return last_stamp.fetch_add(1, std::memory_order_relaxed) + 1; }
+uint64_t new_stamp() { return ++last_stamp; }
 
 int tiles_for(int extent, int tile) { return (extent + tile - 1) / tile; }
 
@@ -62,25 +65,169 @@ constexpr long long kMaxEllipseExtent = 1LL << 19;
 
 }  // namespace
 
-Canvas::Canvas(Color back, std::unique_ptr<PixelStore> store) : back_color(back), store_(std::move(store))
+// One picture's memory and the stamps of its tiles. Canvases that hold the
+// same content may hold the same buffer; it is never written while they do.
+struct Canvas::Buffer {
+    std::unique_ptr<PixelStore> store;
+    Color* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+    std::vector<uint64_t> stamps;
+    // Per tile: the stamp of a content the tile still has outside its box,
+    // and the box (within the tile) where it may differ from that content.
+    std::vector<uint64_t> bases;
+    std::vector<TileBox> boxes;
+    uint64_t id = new_stamp();
+    uint64_t writes = 0;
+    // Memory of the same size and kind, parked here by a canvas that left
+    // this buffer; the next canvas to leave it takes it over instead of
+    // making new memory.
+    std::shared_ptr<Buffer> spare;
+    // For a parked buffer: the tiles where it differs from the buffer it was
+    // parked at, true while that one has had no more writes.
+    uint64_t differs_from = 0;
+    uint64_t differs_from_writes = 0;
+    std::vector<uint32_t> differing;
+
+    // Memory with stamps that no content has.
+    static std::shared_ptr<Buffer> make(std::unique_ptr<PixelStore> store, int width, int height, size_t tiles)
+    {
+        auto b = std::make_shared<Buffer>();
+        b->store = std::move(store);
+        b->width = width;
+        b->height = height;
+        b->pixels = width > 0 && height > 0 ? b->store->allocate(width, height) : nullptr;
+        b->stamps.assign(tiles, b->id);
+        b->bases.assign(tiles, b->id);
+        b->boxes.assign(tiles, TileBox{});
+        return b;
+    }
+    bool differences_known(const Buffer& other) const
+    {
+        return differs_from == other.id && differs_from_writes == other.writes;
+    }
+};
+
+void ChangeLog::reset(size_t tiles)
 {
-    if (!store_) store_ = std::make_unique<VectorStore>();
+    ring_.assign(std::bit_ceil(std::max<size_t>(2 * tiles, 1)), 0);
+    mask_ = ring_.size() - 1;
+    listed_.resize(tiles);
+    start_epoch();
+}
+
+void ChangeLog::start_epoch()
+{
+    std::fill(listed_.begin(), listed_.end(), 0);
+    add_all();
+    base_ = end_;
+}
+
+void TileSet::reset(int across, int down)
+{
+    across_ = static_cast<uint32_t>(std::max(across, 1));
+    row_words_ = static_cast<uint32_t>((across + 63) / 64);
+    bits_.assign(static_cast<size_t>(row_words_) * static_cast<size_t>(std::max(down, 0)), 0);
+    rows_.assign(static_cast<size_t>((down + 63) / 64), 0);
+}
+
+bool ChangeLog::since(uint64_t from, std::vector<uint32_t>& out) const
+{
+    if (from > end_ || end_ - from > ring_.size()) return false;
+    for (uint64_t p = from; p < end_; ++p) out.push_back(ring_[p & mask_]);
+    return true;
+}
+
+Canvas::Canvas(Color back, std::unique_ptr<PixelStore> store) : back_color(back), id_(new_stamp())
+{
+    attach(Buffer::make(store ? std::move(store) : std::make_unique<VectorStore>(), 0, 0, 0));
+    log_.reset(0);
 }
 
 Canvas::~Canvas() = default;
+
+void Canvas::attach(std::shared_ptr<Buffer> buffer) const
+{
+    buffer_ = std::move(buffer);
+    pixels_ = buffer_->pixels;
+    stamps_ = buffer_->stamps.data();
+    bases_ = buffer_->bases.data();
+    boxes_ = buffer_->boxes.data();
+}
+
+PixelStore& Canvas::store() const { return *buffer_->store; }
+
+std::shared_ptr<Canvas::Buffer> Canvas::spare_for(Buffer& shared) const
+{
+    std::shared_ptr<Buffer> spare = std::move(shared.spare);
+    if (spare && spare.use_count() == 1 && spare->width == width_ && spare->height == height_ &&
+        spare->store->shows_like(*shared.store))
+        return spare;
+    return Buffer::make(shared.store->another(), width_, height_, tiles());
+}
+
+void Canvas::separate(bool whole)
+{
+    const std::shared_ptr<Buffer> shared = buffer_;
+    std::shared_ptr<Buffer> own = spare_for(*shared);
+    const bool known = own->differences_known(*shared);
+    std::vector<uint32_t> differing = std::move(own->differing);
+    own->differs_from = 0;
+    own->differing.clear();
+    attach(std::move(own));
+    if (whole) return;
+    buffer_->store->before_write();
+    if (known) {
+        for (const uint32_t t : differing) {
+            to_copy_.add(t);
+            stamps_[t] = shared->stamps[t];
+            bases_[t] = shared->bases[t];
+            boxes_[t] = shared->boxes[t];
+        }
+        copy_runs(shared->pixels);
+    } else {
+        if (pixels_) std::memcpy(pixels_, shared->pixels, static_cast<size_t>(width_) * static_cast<size_t>(height_) * sizeof(Color));
+        std::copy(shared->stamps.begin(), shared->stamps.end(), stamps_);
+        std::copy(shared->bases.begin(), shared->bases.end(), bases_);
+        std::copy(shared->boxes.begin(), shared->boxes.end(), boxes_);
+    }
+}
+
+void Canvas::prepare_write(bool whole)
+{
+    if (buffer_.use_count() > 1) separate(whole);
+    buffer_->store->before_write();
+    ++buffer_->writes;
+}
 
 void Canvas::changed(int left, int top, int right, int bottom)
 {
     assert(left < right && top < bottom && left >= 0 && top >= 0 && right <= width_ && bottom <= height_);
     const uint64_t s = new_stamp();
     const int tx0 = left / kTileWidth, tx1 = (right - 1) / kTileWidth;
-    for (int ty = top / kTileHeight; ty <= (bottom - 1) / kTileHeight; ++ty)
-        for (int tx = tx0; tx <= tx1; ++tx) stamp(tx, ty) = s;
+    for (int ty = top / kTileHeight; ty <= (bottom - 1) / kTileHeight; ++ty) {
+        const auto first = static_cast<uint32_t>(ty * tiles_across_);
+        const int y0 = ty * kTileHeight;
+        const auto box_top = static_cast<uint8_t>(std::max(top - y0, 0));
+        const auto box_bottom = static_cast<uint8_t>(std::min(bottom - y0, kTileHeight));
+        for (int tx = tx0; tx <= tx1; ++tx) {
+            const uint32_t t = first + static_cast<uint32_t>(tx);
+            const int x0 = tx * kTileWidth;
+            stamps_[t] = s;
+            boxes_[t].take_in(static_cast<uint8_t>(std::max(left - x0, 0)), box_top,
+                              static_cast<uint8_t>(std::min(right - x0, kTileWidth)), box_bottom);
+            log_.add(t);
+        }
+    }
 }
 
 void Canvas::changed_all()
 {
-    std::fill(stamps_.begin(), stamps_.end(), new_stamp());
+    const uint64_t s = new_stamp();
+    std::fill_n(stamps_, tiles(), s);
+    std::fill_n(bases_, tiles(), s);
+    std::fill_n(boxes_, tiles(), TileBox{});
+    log_.add_all();
 }
 
 PixelRows Canvas::write_rows(int left, int top, int right, int bottom)
@@ -88,6 +235,7 @@ PixelRows Canvas::write_rows(int left, int top, int right, int bottom)
     const Span xs = clip_span(left, static_cast<long long>(right) - left, width_);
     const Span ys = clip_span(top, static_cast<long long>(bottom) - top, height_);
     if (xs.empty() || ys.empty()) return PixelRows(pixels_, width_, Rect{});
+    prepare_write();
     changed(xs.begin, ys.begin, xs.end, ys.end);
     return PixelRows(pixels_, width_, Rect{xs.begin, ys.begin, xs.end, ys.end});
 }
@@ -95,9 +243,8 @@ PixelRows Canvas::write_rows(int left, int top, int right, int bottom)
 void Canvas::use_store(std::unique_ptr<PixelStore> store)
 {
     const Image kept = image();
-    store_ = store ? std::move(store) : std::make_unique<VectorStore>();
-    width_ = height_ = 0;
-    pixels_ = nullptr;
+    attach(Buffer::make(store ? std::move(store) : std::make_unique<VectorStore>(), 0, 0, 0));
+    width_ = height_ = tiles_across_ = tiles_down_ = 0;
     resize(kept.width, kept.height);
     draw_image(kept, 0, 0);
 }
@@ -120,12 +267,29 @@ void Canvas::resize(int width, int height)
                         static_cast<size_t>(keep_w) * sizeof(Color));
     }
 
-    pixels_ = store_->allocate(width, height);
-    width_ = width;
-    height_ = height;
     tiles_across_ = tiles_for(width, kTileWidth);
     tiles_down_ = tiles_for(height, kTileHeight);
-    stamps_.assign(static_cast<size_t>(tiles_across_) * static_cast<size_t>(tiles_down_), 0);
+    if (buffer_.use_count() > 1) {
+        // The other canvas keeps the old memory.
+        attach(Buffer::make(buffer_->store->another(), 0, 0, 0));
+    } else {
+        buffer_->store->before_write();
+    }
+    Buffer& b = *buffer_;
+    b.pixels = b.store->allocate(width, height);
+    b.width = width;
+    b.height = height;
+    b.stamps.assign(tiles(), 0);
+    b.bases.assign(tiles(), 0);
+    b.boxes.assign(tiles(), TileBox{});
+    b.spare.reset();
+    ++b.writes;
+    attach(buffer_);
+    width_ = width;
+    height_ = height;
+    log_.reset(tiles());
+    to_copy_.reset(tiles_across_, tiles_down_);
+    sync_ = {};
     changed_all();
     for (int y = 0; y < height_; ++y) {
         Color* dst = row(y);
@@ -142,6 +306,7 @@ void Canvas::resize(int width, int height)
 void Canvas::clear()
 {
     if (width_ <= 0 || height_ <= 0) return;
+    prepare_write(true);
     std::fill_n(pixels_, static_cast<size_t>(width_) * static_cast<size_t>(height_), back_color);
     changed_all();
 }
@@ -151,6 +316,7 @@ void Canvas::fill_rect(int left, int top, int right, int bottom, Color color)
     const Span xs = clip_span(left, static_cast<long long>(right) - left, width_);
     const Span ys = clip_span(top, static_cast<long long>(bottom) - top, height_);
     if (xs.empty() || ys.empty()) return;
+    prepare_write(xs.begin == 0 && ys.begin == 0 && xs.end == width_ && ys.end == height_);
     for (int y = ys.begin; y < ys.end; ++y) fill_row(row(y), xs.begin, xs.end, color);
     changed(xs.begin, ys.begin, xs.end, ys.end);
 }
@@ -181,6 +347,7 @@ void Canvas::ellipse(int left, int top, int right, int bottom)
     {
         const Span xs = clip_span(left, w, width_);
         const Span ys = clip_span(top, h, height_);
+        prepare_write();
         changed(xs.begin, ys.begin, xs.end, ys.end);
     }
 
@@ -264,6 +431,7 @@ void Canvas::blit(int dx, int dy, int w, int h, const Canvas& src, int sx, int s
     const int rows = static_cast<int>(hh);
     const size_t bytes = static_cast<size_t>(ww) * sizeof(Color);
     if (&src == this) {
+        prepare_write();
         // Overlapping rows of one surface: walk away from the overlap.
         if (cy > csy) {
             for (int i = rows - 1; i >= 0; --i) std::memmove(row(cy + i) + cx, row(csy + i) + csx, bytes);
@@ -274,14 +442,29 @@ void Canvas::blit(int dx, int dy, int w, int h, const Canvas& src, int sx, int s
         return;
     }
     if (cx != csx || cy != csy) {
+        prepare_write();
         for (int i = 0; i < rows; ++i) std::memcpy(row(cy + i) + cx, src.row(csy + i) + csx, bytes);
         changed(cx, cy, cx + static_cast<int>(ww), cy + rows);
+        return;
+    }
+
+    if (cx == 0 && cy == 0 && ww == width_ && hh == height_ && src.width_ == width_ && src.height_ == height_) {
+        if (!shows_copies_) {
+            copy_whole(src);
+        } else if (store().shows_like(src.store())) {
+            share_whole(src);
+        } else {
+            copy_whole(src);
+            // From now on the source lives in memory this canvas can show.
+            src.attach(buffer_);
+        }
         return;
     }
 
     // The same place of both: tile by tile. A tile the copy covers wholly
     // takes the source's stamp, and is skipped when it has it already; the
     // tiles it covers in part get a new one.
+    prepare_write();
     const int right = cx + static_cast<int>(ww), bottom = cy + rows;
     const uint64_t partial_stamp = new_stamp();
     for (int ty = cy / kTileHeight; ty <= (bottom - 1) / kTileHeight; ++ty) {
@@ -299,23 +482,161 @@ void Canvas::blit(int dx, int dy, int w, int h, const Canvas& src, int sx, int s
         for (int tx = cx / kTileWidth; tx <= (right - 1) / kTileWidth; ++tx) {
             const int tile_left = tx * kTileWidth, tile_right = std::min(tile_left + kTileWidth, width_);
             const int x0 = std::max(tile_left, cx), x1 = std::min(tile_right, right);
-            uint64_t& mine = stamp(tx, ty);
+            const auto t = static_cast<uint32_t>(ty * tiles_across_ + tx);
             if (rows_covered && x0 == tile_left && x1 == tile_right) {
                 const uint64_t theirs = src.tile_stamp(tx, ty);
-                if (mine == theirs) {
+                if (stamps_[t] == theirs) {
                     flush();
                     continue;
                 }
-                mine = theirs;
+                stamps_[t] = bases_[t] = theirs;
+                boxes_[t] = TileBox{};
             } else {
-                mine = partial_stamp;
+                stamps_[t] = partial_stamp;
+                boxes_[t].take_in(static_cast<uint8_t>(x0 - tile_left), static_cast<uint8_t>(y0 - tile_top),
+                                  static_cast<uint8_t>(x1 - tile_left), static_cast<uint8_t>(y1 - tile_top));
             }
+            log_.add(t);
             if (run_end != x0) flush();
             if (run_begin >= run_end) run_begin = x0;
             run_end = x1;
         }
         flush();
     }
+}
+
+bool Canvas::candidates(const Canvas& src, std::vector<uint32_t>& out) const
+{
+    return sync_.other == src.id_ && log_.since(sync_.own_mark, out) && src.log_.since(sync_.other_mark, out);
+}
+
+void Canvas::copy_runs(const Color* from)
+{
+    // Row by row through each row of tiles, so that one row of pixels is
+    // done with before the next.
+    const auto stride = static_cast<size_t>(width_);
+    int band = -1;
+    auto copy_band = [&] {
+        if (band < 0) return;
+        const int top = band * kTileHeight, bottom = std::min(top + kTileHeight, height_);
+        for (int y = top; y < bottom; ++y) {
+            const size_t row_start = static_cast<size_t>(y) * stride;
+            for (const auto& [left, count] : runs_) {
+                // Whole tile rows as fixed-size copies, which the compiler
+                // makes a few vector moves rather than a call.
+                Color* to = pixels_ + row_start + left;
+                const Color* at = from + row_start + left;
+                size_t n = count;
+                for (; n >= kTileWidth; n -= kTileWidth, to += kTileWidth, at += kTileWidth)
+                    std::memcpy(to, at, kTileWidth * sizeof(Color));
+                if (n > 0) std::memcpy(to, at, n * sizeof(Color));
+            }
+        }
+        runs_.clear();
+    };
+    to_copy_.take_runs(0, [&](int ty, int first, int end) {
+        if (ty != band) {
+            copy_band();
+            band = ty;
+        }
+        const int left = first * kTileWidth, right = std::min(end * kTileWidth, width_);
+        runs_.emplace_back(static_cast<size_t>(left), static_cast<size_t>(right - left));
+    });
+    copy_band();
+}
+
+void Canvas::copy_box(uint32_t tile, const Color* from)
+{
+    const TileBox box = boxes_[tile];
+    if (box.empty()) return;
+    const auto across = static_cast<uint32_t>(tiles_across_);
+    const size_t left = (tile % across) * kTileWidth + box.left;
+    const size_t top = (tile / across) * kTileHeight + box.top;
+    const auto stride = static_cast<size_t>(width_);
+    const size_t bytes = static_cast<size_t>(box.right - box.left) * sizeof(Color);
+    for (size_t y = top; y < top + static_cast<size_t>(box.bottom - box.top); ++y)
+        std::memcpy(pixels_ + y * stride + left, from + y * stride + left, bytes);
+}
+
+// The whole of src, of the same size: only the tiles where the two may
+// differ are looked at. Memory shared with a third canvas is left to it, for
+// the parked spare, whose differences from it are known, or new memory.
+void Canvas::copy_whole(const Canvas& src)
+{
+    if (buffer_ == src.buffer_) {
+        sync_ = {src.id_, src.mark_changes(), mark_changes()};
+        return;
+    }
+    scratch_.clear();
+    bool all = !candidates(src, scratch_);
+    const bool shared = buffer_.use_count() > 1;
+    const std::shared_ptr<Buffer> before = buffer_;
+    if (shared) {
+        std::shared_ptr<Buffer> own = spare_for(*before);
+        if (own->differences_known(*before)) scratch_.insert(scratch_.end(), own->differing.begin(), own->differing.end());
+        else all = true;
+        own->differs_from = 0;
+        own->differing.clear();
+        attach(std::move(own));
+    }
+    buffer_->store->before_write();
+    ++buffer_->writes;
+    const uint64_t* was = before->stamps.data();
+    const uint64_t* theirs = src.stamps_;
+    auto visit = [&](uint32_t t) {
+        if (was[t] != theirs[t]) log_.add(t);
+        if (stamps_[t] != theirs[t]) {
+            // A tile that was the source's content but for a box needs only
+            // the box back.
+            if (bases_[t] == theirs[t]) copy_box(t, src.pixels_);
+            else to_copy_.add(t);
+            stamps_[t] = bases_[t] = theirs[t];
+            boxes_[t] = TileBox{};
+        }
+    };
+    if (all) {
+        for (uint32_t t = 0; t < tiles(); ++t) visit(t);
+    } else {
+        for (const uint32_t t : scratch_) visit(t);
+    }
+    // In the order of memory, neighbouring tiles in one go.
+    copy_runs(src.pixels_);
+    sync_ = {src.id_, src.mark_changes(), mark_changes()};
+}
+
+// The whole of src, of the same size, by holding its memory. The memory
+// left behind is parked at src's, with the tiles where the two differ, for
+// whichever canvas leaves that memory next.
+void Canvas::share_whole(const Canvas& src)
+{
+    if (buffer_ != src.buffer_) {
+        std::shared_ptr<Buffer> old = buffer_;
+        std::vector<uint32_t> differing = std::move(old->differing);
+        differing.clear();
+        scratch_.clear();
+        const bool all = !candidates(src, scratch_);
+        const uint64_t* theirs = src.stamps_;
+        auto visit = [&](uint32_t t) {
+            if (stamps_[t] != theirs[t]) {
+                log_.add(t);
+                differing.push_back(t);
+            }
+        };
+        if (all) {
+            for (uint32_t t = 0; t < tiles(); ++t) visit(t);
+        } else {
+            for (const uint32_t t : scratch_) visit(t);
+        }
+        attach(src.buffer_);
+        if (old.use_count() == 1) {
+            old->spare.reset();
+            old->differs_from = buffer_->id;
+            old->differs_from_writes = buffer_->writes;
+            old->differing = std::move(differing);
+            buffer_->spare = std::move(old);
+        }
+    }
+    sync_ = {src.id_, src.mark_changes(), mark_changes()};
 }
 
 void Canvas::stretch_draw(const Image& image, int dx, int dy, int dw, int dh)
@@ -329,6 +650,7 @@ void Canvas::stretch_draw(const Image& image, int dx, int dy, int dw, int dh)
         draw_image(image, dx, dy);
         return;
     }
+    prepare_write(xs.begin == 0 && ys.begin == 0 && xs.end == width_ && ys.end == height_);
 
     // Each destination pixel takes the source pixel it maps back to:
     // floor(offset * source size / destination size).
@@ -352,6 +674,7 @@ void Canvas::draw_image(const Image& image, int dx, int dy)
     const Span xs = clip_span(dx, image.width, width_);
     const Span ys = clip_span(dy, image.height, height_);
     if (xs.empty() || ys.empty()) return;
+    prepare_write(xs.begin == 0 && ys.begin == 0 && xs.end == width_ && ys.end == height_);
     const size_t bytes = static_cast<size_t>(xs.end - xs.begin) * sizeof(Color);
     for (int y = ys.begin; y < ys.end; ++y) {
         const Color* src = image.pixels.data() +
@@ -374,51 +697,6 @@ void Canvas::set_picture(const Image* image)
 {
     clear();
     if (image) draw_image(*image, 0, 0);
-}
-
-std::vector<Rect> ShownTiles::take_changes(const Canvas& canvas)
-{
-    std::vector<Rect> out;
-    const int across = canvas.tiles_across(), down = canvas.tiles_down();
-    const size_t count = static_cast<size_t>(across) * static_cast<size_t>(down);
-    if (canvas.width() != width_ || canvas.height() != height_ || stamps_.size() != count) {
-        width_ = canvas.width();
-        height_ = canvas.height();
-        stamps_.resize(count);
-        for (int ty = 0; ty < down; ++ty)
-            for (int tx = 0; tx < across; ++tx) stamps_[static_cast<size_t>(ty * across + tx)] = canvas.tile_stamp(tx, ty);
-        if (width_ > 0 && height_ > 0) out.push_back(Rect{0, 0, width_, height_});
-        return out;
-    }
-
-    // The rectangles that reach down to the row of tiles before, by column:
-    // a run of the same columns in this row makes them one row longer.
-    std::vector<size_t> open, still_open;
-    for (int ty = 0; ty < down; ++ty) {
-        const int top = ty * Canvas::kTileHeight, bottom = std::min(top + Canvas::kTileHeight, height_);
-        uint64_t* shown = stamps_.data() + static_cast<size_t>(ty) * static_cast<size_t>(across);
-        size_t above = 0;
-        still_open.clear();
-        for (int tx = 0; tx < across;) {
-            if (shown[tx] == canvas.tile_stamp(tx, ty)) {
-                ++tx;
-                continue;
-            }
-            const int first = tx;
-            for (; tx < across && shown[tx] != canvas.tile_stamp(tx, ty); ++tx) shown[tx] = canvas.tile_stamp(tx, ty);
-            const int left = first * Canvas::kTileWidth, right = std::min(tx * Canvas::kTileWidth, width_);
-            while (above < open.size() && out[open[above]].left < left) ++above;
-            if (above < open.size() && out[open[above]].left == left && out[open[above]].right == right) {
-                out[open[above]].bottom = bottom;
-                still_open.push_back(open[above]);
-            } else {
-                still_open.push_back(out.size());
-                out.push_back(Rect{left, top, right, bottom});
-            }
-        }
-        open.swap(still_open);
-    }
-    return out;
 }
 
 }  // namespace fw

@@ -5,13 +5,21 @@
 // A canvas is cut into tiles, and each tile carries a stamp that changes
 // whenever anything is written into it. Two tiles at the same place of two
 // canvases with the same stamp hold the same pixels, so a copy may skip them
-// and a window may send only the tiles whose stamp it has not shown yet.
+// and a window may send only the tiles whose stamp it has not shown yet. A
+// canvas also lists its changed tiles as they change, so that neither needs
+// to look at every tile to find them.
+//
+// Canvases are drawn on one thread.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <typeinfo>
+#include <utility>
 #include <vector>
 
 namespace fw {
@@ -45,6 +53,59 @@ public:
     // Makes room for width x height pixels and returns the first row; the
     // content is unspecified. Rows are width pixels apart.
     virtual Color* allocate(int width, int height) = 0;
+    // A new, empty store of the same kind: room for a second picture that
+    // can be shown the same way.
+    virtual std::unique_ptr<PixelStore> another() const = 0;
+    // Whether what shows pixels from this store can show them from other too.
+    virtual bool shows_like(const PixelStore& other) const { return typeid(*this) == typeid(other); }
+    // Called before the pixels are written; a store that is still being read
+    // (by a display server) waits here until it no longer is.
+    virtual void before_write() {}
+};
+
+// The tiles of a canvas whose content changed, in the order they changed.
+// Between two readings a tile is listed at most once, so the record keeps
+// what a reader that comes back after the next reading still needs; one that
+// comes back later finds it gone, and must look at every tile.
+class ChangeLog {
+public:
+    // A new number of tiles: every tile counts as changed.
+    void reset(size_t tiles);
+    void add(uint32_t tile)
+    {
+        if (listed_[tile] > read_ - base_) return;
+        if (end_ - base_ >= kEpoch) start_epoch();
+        ring_[end_ & mask_] = tile;
+        listed_[tile] = static_cast<uint32_t>(++end_ - base_);
+    }
+    // Every tile changed.
+    void add_all()
+    {
+        end_ += ring_.size() + 1;
+        read_ = end_;
+    }
+    // The position now, for a later since().
+    uint64_t mark()
+    {
+        read_ = end_;
+        return end_;
+    }
+    // Appends the tiles changed after position from (some perhaps twice);
+    // false when the record no longer reaches back that far.
+    bool since(uint64_t from, std::vector<uint32_t>& out) const;
+
+private:
+    // Positions in listed_ count from base_, which moves on (and every
+    // reader starts afresh) before they outgrow 32 bits.
+    static constexpr uint64_t kEpoch = uint64_t{1} << 31;
+    void start_epoch();
+
+    std::vector<uint32_t> ring_{0};
+    std::vector<uint32_t> listed_;  // per tile: 1 + the position of its last entry - base_, or 0
+    uint64_t mask_ = 0;
+    uint64_t base_ = 0;
+    uint64_t end_ = 0;
+    uint64_t read_ = 0;
 };
 
 // A half-open rectangle of a canvas.
@@ -54,6 +115,73 @@ struct Rect {
     int right = 0;
     int bottom = 0;
     bool operator==(const Rect&) const = default;
+};
+
+// A set of tiles of a canvas (by index: row * tiles across + column), read
+// back in the order of memory: rows top to bottom, each left to right.
+class TileSet {
+public:
+    // Empty, for a canvas of that many tiles across and down.
+    void reset(int across, int down);
+    void add(uint32_t tile)
+    {
+        const uint32_t ty = tile / across_, tx = tile % across_;
+        bits_[ty * row_words_ + tx / 64] |= uint64_t{1} << (tx % 64);
+        rows_[ty / 64] |= uint64_t{1} << (ty % 64);
+    }
+    // Calls run(ty, first, end) for each run [first, end) of neighbouring
+    // tiles of row ty in the set, where a run takes in gaps of up to join
+    // tiles that are not; empties the set.
+    template <class Run> void take_runs(int join, Run&& run);
+
+private:
+    uint32_t across_ = 1;
+    uint32_t row_words_ = 0;
+    std::vector<uint64_t> bits_;
+    std::vector<uint64_t> rows_;
+};
+
+template <class Run> void TileSet::take_runs(int join, Run&& run)
+{
+    for (size_t rw = 0; rw < rows_.size(); ++rw) {
+        for (uint64_t rows = rows_[rw]; rows != 0; rows &= rows - 1) {
+            const auto ty = static_cast<int>(rw * 64 + static_cast<size_t>(std::countr_zero(rows)));
+            uint64_t* bits = bits_.data() + static_cast<size_t>(ty) * row_words_;
+            int first = -1, last = -1;
+            for (uint32_t w = 0; w < row_words_; ++w) {
+                for (uint64_t b = bits[w]; b != 0; b &= b - 1) {
+                    const int tx = static_cast<int>(w * 64 + static_cast<uint32_t>(std::countr_zero(b)));
+                    if (first >= 0 && tx - last > join + 1) {
+                        run(ty, first, last + 1);
+                        first = -1;
+                    }
+                    if (first < 0) first = tx;
+                    last = tx;
+                }
+                bits[w] = 0;
+            }
+            run(ty, first, last + 1);
+        }
+        rows_[rw] = 0;
+    }
+}
+
+// A rectangle within one tile, in pixels from its top left corner; what a
+// tile has had written since it last held a known content.
+struct TileBox {
+    uint8_t left = 0, top = 0, right = 0, bottom = 0;
+    bool empty() const { return left >= right; }
+    void take_in(uint8_t l, uint8_t t, uint8_t r, uint8_t b)
+    {
+        if (empty()) {
+            *this = TileBox{l, t, r, b};
+        } else {
+            left = std::min(left, l);
+            top = std::min(top, t);
+            right = std::max(right, r);
+            bottom = std::max(bottom, b);
+        }
+    }
 };
 
 class Canvas;
@@ -98,11 +226,18 @@ public:
 
     int tiles_across() const { return tiles_across_; }
     int tiles_down() const { return tiles_down_; }
-    // The content stamp of tile (tx, ty).
-    uint64_t tile_stamp(int tx, int ty) const
-    {
-        return stamps_[static_cast<size_t>(ty) * static_cast<size_t>(tiles_across_) + static_cast<size_t>(tx)];
-    }
+    // The content stamp of tile (tx, ty), and of the tile with index
+    // ty * tiles_across() + tx.
+    uint64_t tile_stamp(int tx, int ty) const { return tile_stamp(static_cast<uint32_t>(ty * tiles_across_ + tx)); }
+    uint64_t tile_stamp(uint32_t index) const { return stamps_[index]; }
+
+    // Never the same for two canvases of the process.
+    uint64_t id() const { return id_; }
+    // The position in the list of changed tiles now, and the tiles (by
+    // index) changed after such a position; false when the list no longer
+    // reaches back that far: then any tile may have changed.
+    uint64_t mark_changes() const { return log_.mark(); }
+    bool changes_since(uint64_t from, std::vector<uint32_t>& out) const { return log_.since(from, out); }
 
     Color back_color = 0;
     Color fore_color = rgb(255, 255, 255);
@@ -111,6 +246,13 @@ public:
     // Moves the pixels into memory from store (a backend's presentable
     // memory); the content stays.
     void use_store(std::unique_ptr<PixelStore> store);
+    // Where the pixels are now; it changes when the canvas shows another's.
+    PixelStore& store() const;
+    // A window's surface: a copy of the whole of a canvas of the same size
+    // shows that canvas' memory instead of copying it, until one of the two
+    // is written again; the copy moves the source into memory of this
+    // canvas' kind first where it is not.
+    void show_copies() { shows_copies_ = true; }
 
     // New size; the content that still fits stays where it was, new area is
     // filled with the back colour.
@@ -141,40 +283,57 @@ public:
     void set_picture(const Image* image);
 
 private:
+    struct Buffer;
+    // What the canvas was last made equal to as a whole: the other canvas and
+    // the positions of both lists of changes at that moment.
+    struct Sync {
+        uint64_t other = 0;
+        uint64_t other_mark = 0;
+        uint64_t own_mark = 0;
+    };
+
     Color* row(int y) { return pixels_ + static_cast<ptrdiff_t>(y) * width_; }
-    uint64_t& stamp(int tx, int ty)
-    {
-        return stamps_[static_cast<size_t>(ty) * static_cast<size_t>(tiles_across_) + static_cast<size_t>(tx)];
-    }
+    uint32_t tiles() const { return static_cast<uint32_t>(tiles_across_ * tiles_down_); }
+    // Before every write: a canvas that shares its memory with another gets
+    // its own, with the content (unless it is all to be overwritten anyway).
+    void prepare_write(bool whole = false);
+    void separate(bool whole);
+    std::shared_ptr<Buffer> spare_for(Buffer& shared) const;
+    void attach(std::shared_ptr<Buffer> buffer) const;
     // Gives the tiles under (left, top)-(right, bottom), already clipped and
     // not empty, a new stamp.
     void changed(int left, int top, int right, int bottom);
     void changed_all();
+    // The tiles that may differ from src, which has the same size, from what
+    // both lists say since the two were last equal; false: any of them may.
+    bool candidates(const Canvas& src, std::vector<uint32_t>& out) const;
+    void copy_whole(const Canvas& src);
+    void share_whole(const Canvas& src);
+    // Copies the tiles in to_copy_ from src_pixels, of the same size, and
+    // empties it.
+    void copy_runs(const Color* src_pixels);
+    // Copies what the box of tile holds in src_pixels, of the same size.
+    void copy_box(uint32_t tile, const Color* src_pixels);
 
-    std::unique_ptr<PixelStore> store_;
-    Color* pixels_ = nullptr;
+    const uint64_t id_;
+    bool shows_copies_ = false;
+    // The memory: where it is and what it holds may change under a const
+    // canvas (it moves into a window's memory, see show_copies), the content
+    // does not.
+    mutable std::shared_ptr<Buffer> buffer_;
+    mutable Color* pixels_ = nullptr;
+    mutable uint64_t* stamps_ = nullptr;
+    mutable uint64_t* bases_ = nullptr;
+    mutable TileBox* boxes_ = nullptr;
     int width_ = 0;
     int height_ = 0;
     int tiles_across_ = 0;
     int tiles_down_ = 0;
-    std::vector<uint64_t> stamps_;
-};
-
-// What a window last showed of a canvas, tile by tile.
-class ShownTiles {
-public:
-    // Nothing counts as shown any more: the next changes cover everything.
-    void forget() { stamps_.clear(); }
-    // The parts of canvas that changed since it was last shown, as few
-    // rectangles: changed tiles next to each other in a row of tiles make
-    // one run, and equal runs of consecutive rows one rectangle. From now on
-    // the current content counts as shown.
-    std::vector<Rect> take_changes(const Canvas& canvas);
-
-private:
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<uint64_t> stamps_;
+    mutable ChangeLog log_;
+    Sync sync_;
+    std::vector<uint32_t> scratch_;
+    TileSet to_copy_;
+    std::vector<std::pair<size_t, size_t>> runs_;  // of one row of tiles: first pixel, pixels
 };
 
 }  // namespace fw

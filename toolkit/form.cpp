@@ -26,6 +26,8 @@ FormRegistry& registry()
 Form::Form(std::string name, FormDesign design)
     : design_(std::move(design)), name_(std::move(name)), surface_(design_.back_color)
 {
+    // What is copied whole onto the window is shown from where it is.
+    surface_.show_copies();
 }
 
 Form::~Form() = default;

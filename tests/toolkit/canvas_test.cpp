@@ -338,6 +338,7 @@ public:
         current_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), rgb(9, 9, 9));
         return current_.data();
     }
+    std::unique_ptr<PixelStore> another() const override { return std::make_unique<FreshStore>(calls_); }
 
 private:
     std::vector<std::pair<int, int>>* calls_;

@@ -77,7 +77,7 @@ TEST_F(Win32MonitorsTest, DialogsOpenCentredOnThePrimaryWorkArea)
     // The info dialog by the integer rule in twips, within the work area.
     frmInfo& info = Forms::create<frmInfo>();
     info.Load();
-    const int tx = backend->twips_per_pixel_x(), ty = backend->twips_per_pixel_y();
+    const int tx = static_cast<int>(backend->twips_per_pixel_x()), ty = static_cast<int>(backend->twips_per_pixel_y());
     EXPECT_EQ(info.Left(), -1000 * tx + (800 * tx - info.Width()) / 2);
     EXPECT_EQ(info.Top(), 100 * ty + (600 * ty - info.Height()) / 2);
     GetWindowRect(reinterpret_cast<HWND>(info.hWnd()), &r);

@@ -269,7 +269,12 @@ bool HeadlessWindow::set_topmost(bool on_top, bool)
     return true;
 }
 
-void HeadlessWindow::refresh() { ++refreshes; }
+void HeadlessWindow::refresh()
+{
+    ++refreshes;
+    refreshed_parts = shown_.take_changes(form_.surface());
+    if (on_refresh) on_refresh(refreshed_parts);
+}
 
 void HeadlessWindow::embed(NativeHandle parent_handle, int w, int h)
 {

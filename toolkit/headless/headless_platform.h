@@ -5,6 +5,7 @@
 
 #include "toolkit/form.h"
 #include "toolkit/platform.h"
+#include "toolkit/shown_tiles.h"
 
 #include <functional>
 #include <map>
@@ -134,6 +135,11 @@ public:
     NativeHandle parent = 0;
     int left = 0, top = 0, width = 0, height = 0;
     int refreshes = 0;
+    // What the last refresh would send to a display: the parts of the
+    // surface that changed since the one before, as a real window finds them.
+    std::vector<Rect> refreshed_parts;
+    // Called at every refresh with those parts.
+    std::function<void(const std::vector<Rect>&)> on_refresh;
     int timer_interval = 0;
     bool timer_enabled = false;
     uint32_t timer_due = 0;
@@ -142,6 +148,7 @@ private:
     HeadlessPlatform& owner_;
     Form& form_;
     NativeHandle handle_;
+    ShownTiles shown_;
 };
 
 }  // namespace fw

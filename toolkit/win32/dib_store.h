@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 namespace fw {
 
 class DibStore final : public PixelStore {
@@ -19,6 +21,7 @@ public:
     // An empty size gives no memory (nullptr); a failing allocation throws
     // std::bad_alloc, which the error trap reports as out of memory.
     Color* allocate(int width, int height) override;
+    std::unique_ptr<PixelStore> another() const override { return std::make_unique<DibStore>(); }
 
     // The memory device context with the bitmap selected; a source for BitBlt.
     HDC dc() const { return dc_; }

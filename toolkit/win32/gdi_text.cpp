@@ -21,6 +21,10 @@ GdiText::GdiText(const FontSpec& desc, int dpi) : dc_(CreateCompatibleDC(nullptr
 
 GdiText::~GdiText()
 {
+    if (scratch_) {
+        SelectObject(dc_, original_bitmap_);
+        DeleteObject(scratch_);
+    }
     SelectObject(dc_, original_font_);
     if (font_) DeleteObject(font_);
     DeleteDC(dc_);
@@ -48,6 +52,26 @@ std::string GdiText::face_name() const
     return narrow(name);
 }
 
+bool GdiText::reserve(int width, int height) const
+{
+    if (scratch_ && width <= scratch_width_ && height <= scratch_height_) return true;
+    const int w = std::max(width, scratch_width_), h = std::max(height, scratch_height_);
+    void* bits = nullptr;
+    HBITMAP dib = create_dib(dc_, w, h, &bits);
+    if (!dib || !bits) {
+        if (dib) DeleteObject(dib);
+        return false;
+    }
+    const HGDIOBJ previous = SelectObject(dc_, dib);
+    if (scratch_) DeleteObject(scratch_);
+    else original_bitmap_ = previous;
+    scratch_ = dib;
+    scratch_bits_ = static_cast<Color*>(bits);
+    scratch_width_ = w;
+    scratch_height_ = h;
+    return true;
+}
+
 void GdiText::draw(Canvas& canvas, int x, int y, std::string_view utf8, Color color) const
 {
     const std::wstring text = widen(utf8);
@@ -64,16 +88,11 @@ void GdiText::draw(Canvas& canvas, int x, int y, std::string_view utf8, Color co
     const int h = bottom - top;
     if (w <= 0 || h <= 0) return;
 
-    void* bits = nullptr;
-    HBITMAP dib = create_dib(dc_, w, h, &bits);
-    if (!dib || !bits) {
-        if (dib) DeleteObject(dib);
-        return;
-    }
-    auto* pixels = static_cast<Color*>(bits);
-    for (int row = 0; row < h; ++row) std::copy_n(std::as_const(canvas).row(top + row) + left, w, pixels + static_cast<ptrdiff_t>(row) * w);
+    if (!reserve(w, h)) return;
+    Color* pixels = scratch_bits_;
+    const ptrdiff_t stride = scratch_width_;
+    for (int row = 0; row < h; ++row) std::copy_n(std::as_const(canvas).row(top + row) + left, w, pixels + row * stride);
 
-    const HGDIOBJ old_bitmap = SelectObject(dc_, dib);
     SetBkMode(dc_, TRANSPARENT);
     SetTextColor(dc_, RGB(red(color), green(color), blue(color)));
     SetTextAlign(dc_, TA_LEFT | TA_TOP | TA_NOUPDATECP);
@@ -82,12 +101,10 @@ void GdiText::draw(Canvas& canvas, int x, int y, std::string_view utf8, Color co
     // GDI leaves the unused top byte of a pixel as it likes; a canvas keeps it 0.
     const PixelRows rows = canvas.write_rows(left, top, right, bottom);
     for (int row = 0; row < h; ++row) {
-        const Color* src = pixels + static_cast<ptrdiff_t>(row) * w;
+        const Color* src = pixels + row * stride;
         Color* dst = rows.row(top + row) + left;
         for (int col = 0; col < w; ++col) dst[col] = src[col] & 0x00FFFFFFu;
     }
-    SelectObject(dc_, old_bitmap);
-    DeleteObject(dib);
 }
 
 }  // namespace fw

@@ -29,10 +29,20 @@ public:
 
 private:
     SIZE extent(std::string_view utf8) const;
+    // Room for at least width x height pixels in the scratch bitmap; false
+    // when there is none.
+    bool reserve(int width, int height) const;
     HDC dc_ = nullptr;
     HFONT font_ = nullptr;
     HGDIOBJ original_font_ = nullptr;
     TEXTMETRICW metrics_{};
+    // The scratch bitmap draw() renders into, kept from one text to the next:
+    // every frame draws the same few texts.
+    mutable HBITMAP scratch_ = nullptr;
+    mutable Color* scratch_bits_ = nullptr;
+    mutable int scratch_width_ = 0;
+    mutable int scratch_height_ = 0;
+    mutable HGDIOBJ original_bitmap_ = nullptr;
 };
 
 }  // namespace fw

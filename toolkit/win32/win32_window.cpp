@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -80,9 +81,7 @@ RECT virtual_screen()
 Win32Window::Win32Window(Form& form) : form_(form)
 {
     register_form_class();
-    auto store = std::make_unique<DibStore>();
-    store_ = store.get();
-    form_.surface().use_store(std::move(store));
+    form_.surface().use_store(std::make_unique<DibStore>());
 
     const FormDesign& d = form_.design();
     DWORD style = WS_CLIPCHILDREN;
@@ -130,7 +129,7 @@ Win32Window::Win32Window(Form& form) : form_(form)
             SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
         }
     }
-    if (dialog) dialog_ = std::make_unique<DialogControls>(*dialog, hwnd_, *store_);
+    if (dialog) dialog_ = std::make_unique<DialogControls>(*dialog, hwnd_, store());
 }
 
 Win32Window::~Win32Window()
@@ -188,9 +187,12 @@ bool Win32Window::set_topmost(bool topmost, bool activate)
 void Win32Window::refresh()
 {
     if (!hwnd_ || destroying_) return;
-    if (HDC dc = GetDC(hwnd_)) {
-        present(dc, RECT{0, 0, store_->width(), store_->height()});
-        ReleaseDC(hwnd_, dc);
+    const std::vector<Rect> parts = shown_.take_changes(form_.surface());
+    if (!parts.empty()) {
+        if (HDC dc = GetDC(hwnd_)) {
+            present(dc, parts);
+            ReleaseDC(hwnd_, dc);
+        }
     }
     if (IsWindowVisible(hwnd_)) signal_first_frame();
 }
@@ -261,10 +263,56 @@ void Win32Window::report_client_size()
     form_.client_resized(client.right, client.bottom);
 }
 
+// Every memory the surface moves into comes from the DIB section it was
+// given at creation.
+DibStore& Win32Window::store() const { return static_cast<DibStore&>(form_.surface().store()); }
+
 void Win32Window::present(HDC dc, const RECT& area) const
 {
-    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, store_->dc(), area.left, area.top,
+    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, store().dc(), area.left, area.top,
            SRCCOPY);
+}
+
+// A region of many rectangles, built in halves: a region made from a list
+// of rectangles takes each one into all that came before it, which for a
+// frame's hundreds of parts costs more than the copy they save.
+HRGN Win32Window::region_of(const RECT* rects, size_t count)
+{
+    constexpr size_t kFlat = 16;
+    if (count > kFlat) {
+        HRGN first = region_of(rects, count / 2);
+        HRGN second = region_of(rects + count / 2, count - count / 2);
+        if (first && second) CombineRgn(first, first, second, RGN_OR);
+        if (second) DeleteObject(second);
+        return first;
+    }
+    RECT box = rects[0];
+    for (size_t i = 1; i < count; ++i) UnionRect(&box, &box, &rects[i]);
+    region_data_.resize(sizeof(RGNDATAHEADER) + count * sizeof(RECT));
+    const RGNDATAHEADER header{sizeof(RGNDATAHEADER), RDH_RECTANGLES, static_cast<DWORD>(count),
+                               static_cast<DWORD>(count * sizeof(RECT)), box};
+    std::memcpy(region_data_.data(), &header, sizeof header);
+    std::memcpy(region_data_.data() + sizeof header, rects, count * sizeof(RECT));
+    return ExtCreateRegion(nullptr, static_cast<DWORD>(region_data_.size()),
+                           reinterpret_cast<const RGNDATA*>(region_data_.data()));
+}
+
+// Many parts go as one copy of what encloses them, clipped to the parts.
+void Win32Window::present(HDC dc, const std::vector<Rect>& parts)
+{
+    rects_.resize(parts.size());
+    RECT box{parts[0].left, parts[0].top, parts[0].right, parts[0].bottom};
+    for (size_t i = 0; i < parts.size(); ++i) {
+        rects_[i] = RECT{parts[i].left, parts[i].top, parts[i].right, parts[i].bottom};
+        UnionRect(&box, &box, &rects_[i]);
+    }
+    HRGN region = parts.size() > 1 ? region_of(rects_.data(), rects_.size()) : nullptr;
+    if (region) SelectClipRgn(dc, region);
+    present(dc, box);
+    if (region) {
+        SelectClipRgn(dc, nullptr);
+        DeleteObject(region);
+    }
 }
 
 void Win32Window::disable_others()
@@ -314,7 +362,7 @@ void Win32Window::signal_first_frame()
     if (!path || !*path) return;
     signalled_ = true;
     std::ofstream out(path, std::ios::binary | std::ios::app);
-    out << form_.name() << ' ' << store_->width() << ' ' << store_->height() << '\n';
+    out << form_.name() << ' ' << store().width() << ' ' << store().height() << '\n';
 }
 
 bool Win32Window::navigate_dialog(MSG& msg)
@@ -359,9 +407,11 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
     }
     case WM_SIZE:
+        shown_.forget();
         if (sized_ && wparam != SIZE_MINIMIZED) form_.client_resized(LOWORD(lparam), HIWORD(lparam));
         return 0;
     case WM_DISPLAYCHANGE:
+        shown_.forget();
         // Every top-level window hears of it; the rebuild of the scenes after
         // the first finds nothing left to do.
         platform().monitors_changed();

@@ -1,5 +1,6 @@
-// A form's real window. The form's surface lives in a DIB section, so showing
-// it is one BitBlt; the window procedure turns messages into the form's events.
+// A form's real window. The form's surface lives in DIB sections, so showing
+// it is one BitBlt, clipped at a refresh to the tiles that changed since the
+// last one; the window procedure turns messages into the form's events.
 //
 // A form is sized before it becomes visible: show() reports the client size
 // (its screen area, else the whole virtual screen, when maximised) and so runs
@@ -8,6 +9,7 @@
 
 #include "toolkit/form.h"
 #include "toolkit/platform.h"
+#include "toolkit/shown_tiles.h"
 
 #include <windows.h>
 
@@ -57,7 +59,11 @@ private:
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
     void fit_to_screen_area();
     void report_client_size();
+    // The DIB section the surface is in now.
+    DibStore& store() const;
     void present(HDC dc, const RECT& area) const;
+    void present(HDC dc, const std::vector<Rect>& parts);
+    HRGN region_of(const RECT* rects, size_t count);
     void disable_others();
     void enable_others();
     void run_modal(HWND previous);
@@ -65,7 +71,12 @@ private:
 
     Form& form_;
     HWND hwnd_ = nullptr;
-    DibStore* store_ = nullptr;  // owned by the form's surface
+    // What the window shows of the surface, so a refresh sends only what
+    // changed; all of it after a resize or a display change. A repaint the
+    // system asks for shows the whole damaged area as the surface is.
+    ShownTiles shown_;
+    std::vector<RECT> rects_;
+    std::vector<unsigned char> region_data_;
     std::unique_ptr<DialogControls> dialog_;
     HICON icon_ = nullptr;
     WindowState state_ = WindowState::normal;

@@ -98,9 +98,8 @@ X11Window::~X11Window()
 void X11Window::init_drawing(Visual* visual, int depth)
 {
     gc_ = XCreateGC(display_, window_, 0, nullptr);
-    auto store = std::make_unique<XImageStore>(display_, visual, depth);
-    store_ = store.get();
-    form_.surface().use_store(std::move(store));
+    form_.surface().use_store(std::make_unique<XImageStore>(display_, visual, depth));
+    drawing_ = true;
 }
 
 void X11Window::show(ShowMode mode)
@@ -225,19 +224,23 @@ bool X11Window::set_topmost(bool topmost, bool activate)
     return true;
 }
 
-bool X11Window::can_present() const { return !gone_ && !destroyed_ && (mapped_ || foreign_) && store_; }
+bool X11Window::can_present() const { return !gone_ && !destroyed_ && (mapped_ || foreign_) && drawing_; }
+
+// Every memory the surface moves into comes from the one it was given here,
+// so it is always an X image for this display.
+XImageStore& X11Window::store() const { return static_cast<XImageStore&>(form_.surface().store()); }
 
 void X11Window::refresh()
 {
     if (!can_present()) return;
     const std::vector<Rect> parts = shown_.take_changes(form_.surface());
-    store_->put(window_, gc_, parts);
+    store().put(window_, gc_, parts);
 }
 
 void X11Window::present(int x, int y, int width, int height)
 {
     if (!can_present()) return;
-    store_->put(window_, gc_, x, y, width, height);
+    store().put(window_, gc_, x, y, width, height);
 }
 
 void X11Window::resize_to(int width, int height)

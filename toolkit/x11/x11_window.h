@@ -1,5 +1,5 @@
-// One window of the program on the X display. Its form's surface lives in an
-// X image (shared memory where possible), and a refresh transfers only the
+// One window of the program on the X display. Its form's surface lives in
+// X images (shared memory where possible), and a refresh transfers only the
 // tiles of it that changed since the last one.
 //
 // A window the program owns is created unmapped; showing it first reports its
@@ -12,6 +12,7 @@
 #pragma once
 
 #include "toolkit/form.h"
+#include "toolkit/shown_tiles.h"
 #include "toolkit/x11/input_mapping.h"
 #include "toolkit/x11/timer_schedule.h"
 
@@ -67,6 +68,8 @@ private:
     void map_now();
     void try_grabs();
     bool can_present() const;
+    // The image the surface is in now.
+    XImageStore& store() const;
     void present(int x, int y, int width, int height);
     void resize_to(int width, int height);
     // What maximising fills: the form's screen area, else the whole screen.
@@ -83,7 +86,7 @@ private:
     bool destroyed_ = false;
     Window parent_ = 0;      // embedded: the window we follow
     GC gc_ = nullptr;
-    XImageStore* store_ = nullptr;  // owned by the form's surface
+    bool drawing_ = false;  // the surface lives in X images
 
     bool visible_ = false;
     bool mapped_ = false;

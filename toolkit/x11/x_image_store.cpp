@@ -25,6 +25,30 @@ XImageStore::XImageStore(Display* display, Visual* visual, int depth)
 
 XImageStore::~XImageStore() { release(); }
 
+std::unique_ptr<PixelStore> XImageStore::another() const
+{
+    auto store = std::make_unique<XImageStore>(display_, visual_, depth_);
+    store->shm_usable_ = shm_usable_;
+    return store;
+}
+
+bool XImageStore::shows_like(const PixelStore& other) const
+{
+    const auto* x = dynamic_cast<const XImageStore*>(&other);
+    return x && x->display_ == display_ && x->visual_ == visual_ && x->depth_ == depth_;
+}
+
+void XImageStore::before_write()
+{
+    if (!put_pending_) return;
+    put_pending_ = false;
+    // The event loop has read the server's report of that put (or anything
+    // later) unless the server is behind; then wait for it.
+    if (static_cast<long>(LastKnownRequestProcessed(display_) - last_put_) >= 0) return;
+    ++waits_;
+    XSync(display_, False);
+}
+
 Color* XImageStore::allocate(int width, int height)
 {
     release();
@@ -97,6 +121,7 @@ bool XImageStore::create_plain(int width, int height)
 
 void XImageStore::release()
 {
+    put_pending_ = false;
     if (!image_) return;
     if (shm_attached_) {
         XShmDetach(display_, &shm_);
@@ -120,36 +145,50 @@ void XImageStore::put(Drawable drawable, GC gc, int x, int y, int width, int hei
 void XImageStore::put(Drawable drawable, GC gc, std::span<const Rect> parts)
 {
     if (!image_) return;
-    const auto clipped = [&](const Rect& part) {
-        return Rect{std::max(part.left, 0), std::max(part.top, 0), std::min(part.right, image_->width),
-                    std::min(part.bottom, image_->height)};
-    };
+    clip_.clear();
+    Rect box{image_->width, image_->height, 0, 0};
+    bool banded = true;
+    for (const Rect& part : parts) {
+        const Rect r{std::max(part.left, 0), std::max(part.top, 0), std::min(part.right, image_->width),
+                     std::min(part.bottom, image_->height)};
+        if (r.left >= r.right || r.top >= r.bottom) continue;
+        if (!clip_.empty()) {
+            // Bands: top to bottom, in each the same top and bottom, left to right.
+            const XRectangle& p = clip_.back();
+            const int p_bottom = p.y + p.height, p_right = p.x + p.width;
+            banded = banded && (r.top == p.y ? r.bottom == p_bottom && r.left >= p_right : r.top >= p_bottom);
+        }
+        clip_.push_back(XRectangle{static_cast<short>(r.left), static_cast<short>(r.top),
+                                   static_cast<unsigned short>(r.right - r.left), static_cast<unsigned short>(r.bottom - r.top)});
+        box = Rect{std::min(box.left, r.left), std::min(box.top, r.top), std::max(box.right, r.right),
+                   std::max(box.bottom, r.bottom)};
+    }
+    if (clip_.empty()) return;
     // All parts are converted before the first is sent: the image is not
     // written while the server may be reading it.
     if (!direct_) {
         const Color* pixels = converted_.data();
         const auto stride = static_cast<size_t>(image_->width);
-        for (const Rect& part : parts) {
-            const Rect r = clipped(part);
-            for (int row = r.top; row < r.bottom; ++row)
-                for (int col = r.left; col < r.right; ++col)
+        for (const XRectangle& r : clip_)
+            for (int row = r.y; row < r.y + r.height; ++row)
+                for (int col = r.x; col < r.x + r.width; ++col)
                     XPutPixel(image_, col, row, format_.to_pixel(pixels[static_cast<size_t>(row) * stride + static_cast<size_t>(col)]) | opaque_bits_);
-        }
     }
-    bool sent = false;
-    for (const Rect& part : parts) {
-        const Rect r = clipped(part);
-        if (r.left >= r.right || r.top >= r.bottom) continue;
-        const auto w = static_cast<unsigned>(r.right - r.left), h = static_cast<unsigned>(r.bottom - r.top);
-        if (shm_attached_) XShmPutImage(display_, drawable, gc, image_, r.left, r.top, r.left, r.top, w, h, False);
-        else XPutImage(display_, drawable, gc, image_, r.left, r.top, r.left, r.top, w, h);
-        sent = true;
+    if (shm_attached_) {
+        // The server reads only the clipped parts of the enclosing box, and
+        // reports when it has.
+        if (clip_.size() == 1) XSetClipMask(display_, gc, None);
+        else XSetClipRectangles(display_, gc, 0, 0, clip_.data(), static_cast<int>(clip_.size()), banded ? YXBanded : Unsorted);
+        XShmPutImage(display_, drawable, gc, image_, box.left, box.top, box.left, box.top,
+                     static_cast<unsigned>(box.right - box.left), static_cast<unsigned>(box.bottom - box.top), True);
+        last_put_ = NextRequest(display_) - 1;
+        put_pending_ = true;
+    } else {
+        // Over the connection every pixel of a put travels: one per part.
+        XSetClipMask(display_, gc, None);
+        for (const XRectangle& r : clip_) XPutImage(display_, drawable, gc, image_, r.x, r.y, r.x, r.y, r.width, r.height);
     }
-    if (!sent) return;
-    // The server reads a shared segment while it handles the requests; the
-    // next frame may only be drawn into it after that.
-    if (shm_attached_) XSync(display_, False);
-    else XFlush(display_);
+    XFlush(display_);
 }
 
 }  // namespace fw
