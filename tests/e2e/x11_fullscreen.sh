@@ -3,7 +3,8 @@
 # first frame within a second, hides the pointer, keeps the X screen saver
 # from blanking while it runs, survives pointer steps of 2 pixels, and ends
 # within a second on a 3-pixel step, a key or a click, leaving the display as
-# it found it.
+# it found it; at the end of a session (SIGTERM and the server gone at once)
+# it ends without crashing.
 set -uo pipefail
 source "$(dirname "$0")/lib/x11.sh"
 
@@ -113,5 +114,20 @@ wait_exit "$saver_pid" 1000 || fail "a click did not end the saver within a seco
 (( exit_status == 0 )) || fail "exit status $exit_status after a click"
 note "click: gone after ${waited_ms} ms"
 display_as_found "after a click"
+
+# ---- the session ends: SIGTERM and the X server gone at the same moment.
+# The saver may be unloading its windows when the connection goes; it must
+# end with a status, not crash.
+for round in 1 2 3; do
+  x11_session 800x600
+  settings Background=1 Restart=0
+  start_and_wait_for_frame /s
+  server=${x11_pids[-2]}
+  kill -TERM "$saver_pid"
+  kill "$server"
+  wait_exit "$saver_pid" 3000 || fail "session end $round: still running after 3 s"
+  (( exit_status <= 1 )) || fail "session end $round: exit status $exit_status ($(head -c 300 "$x11_tmp/saver.err"))"
+done
+note "session end: status $exit_status each time"
 
 note ok
