@@ -550,11 +550,21 @@ void Canvas::copy_box(uint32_t tile, const Color* from)
     const TileBox box = boxes_[tile];
     if (box.empty()) return;
     const auto across = static_cast<uint32_t>(tiles_across_);
-    const size_t left = (tile % across) * kTileWidth + box.left;
     const size_t top = (tile / across) * kTileHeight + box.top;
+    const size_t rows = static_cast<size_t>(box.bottom - box.top);
     const auto stride = static_cast<size_t>(width_);
+    // Outside the box the tile already holds from's pixels, so a whole tile
+    // row is as right as the box's part of it, and a fixed-size copy is a
+    // few vector moves where a call for the box's few pixels costs more.
+    const size_t tile_left = (tile % across) * kTileWidth;
+    if (tile_left + kTileWidth <= stride) {
+        for (size_t y = top; y < top + rows; ++y)
+            std::memcpy(pixels_ + y * stride + tile_left, from + y * stride + tile_left, kTileWidth * sizeof(Color));
+        return;
+    }
+    const size_t left = tile_left + box.left;
     const size_t bytes = static_cast<size_t>(box.right - box.left) * sizeof(Color);
-    for (size_t y = top; y < top + static_cast<size_t>(box.bottom - box.top); ++y)
+    for (size_t y = top; y < top + rows; ++y)
         std::memcpy(pixels_ + y * stride + left, from + y * stride + left, bytes);
 }
 
