@@ -72,11 +72,7 @@ struct Canvas::Buffer {
     Color* pixels = nullptr;
     int width = 0;
     int height = 0;
-    std::vector<uint64_t> stamps;
-    // Per tile: the stamp of a content the tile still has outside its box,
-    // and the box (within the tile) where it may differ from that content.
-    std::vector<uint64_t> bases;
-    std::vector<TileBox> boxes;
+    std::vector<TileState> state;
     uint64_t id = new_stamp();
     uint64_t writes = 0;
     // Memory of the same size and kind, parked here by a canvas that left
@@ -97,9 +93,7 @@ struct Canvas::Buffer {
         b->width = width;
         b->height = height;
         b->pixels = width > 0 && height > 0 ? b->store->allocate(width, height) : nullptr;
-        b->stamps.assign(tiles, b->id);
-        b->bases.assign(tiles, b->id);
-        b->boxes.assign(tiles, TileBox{});
+        b->state.assign(tiles, TileState{b->id, b->id, TileBox{}});
         return b;
     }
     bool differences_known(const Buffer& other) const
@@ -134,7 +128,7 @@ void TileSet::reset(int across, int down)
 bool ChangeLog::since(uint64_t from, std::vector<uint32_t>& out) const
 {
     if (from > end_ || end_ - from > ring_.size()) return false;
-    for (uint64_t p = from; p < end_; ++p) out.push_back(ring_[p & mask_]);
+    for (uint64_t p = from; p < end_; ++p) out.push_back(ring_[static_cast<size_t>(p & mask_)]);
     return true;
 }
 
@@ -150,9 +144,7 @@ void Canvas::attach(std::shared_ptr<Buffer> buffer) const
 {
     buffer_ = std::move(buffer);
     pixels_ = buffer_->pixels;
-    stamps_ = buffer_->stamps.data();
-    bases_ = buffer_->bases.data();
-    boxes_ = buffer_->boxes.data();
+    state_ = buffer_->state.data();
 }
 
 PixelStore& Canvas::store() const { return *buffer_->store; }
@@ -180,16 +172,12 @@ void Canvas::separate(bool whole)
     if (known) {
         for (const uint32_t t : differing) {
             to_copy_.add(t);
-            stamps_[t] = shared->stamps[t];
-            bases_[t] = shared->bases[t];
-            boxes_[t] = shared->boxes[t];
+            state_[t] = shared->state[t];
         }
         copy_runs(shared->pixels);
     } else {
         if (pixels_) std::memcpy(pixels_, shared->pixels, static_cast<size_t>(width_) * static_cast<size_t>(height_) * sizeof(Color));
-        std::copy(shared->stamps.begin(), shared->stamps.end(), stamps_);
-        std::copy(shared->bases.begin(), shared->bases.end(), bases_);
-        std::copy(shared->boxes.begin(), shared->boxes.end(), boxes_);
+        std::copy(shared->state.begin(), shared->state.end(), state_);
     }
 }
 
@@ -213,8 +201,8 @@ void Canvas::changed(int left, int top, int right, int bottom)
         for (int tx = tx0; tx <= tx1; ++tx) {
             const uint32_t t = first + static_cast<uint32_t>(tx);
             const int x0 = tx * kTileWidth;
-            stamps_[t] = s;
-            boxes_[t].take_in(static_cast<uint8_t>(std::max(left - x0, 0)), box_top,
+            state_[t].stamp = s;
+            state_[t].box.take_in(static_cast<uint8_t>(std::max(left - x0, 0)), box_top,
                               static_cast<uint8_t>(std::min(right - x0, kTileWidth)), box_bottom);
             log_.add(t);
         }
@@ -224,9 +212,7 @@ void Canvas::changed(int left, int top, int right, int bottom)
 void Canvas::changed_all()
 {
     const uint64_t s = new_stamp();
-    std::fill_n(stamps_, tiles(), s);
-    std::fill_n(bases_, tiles(), s);
-    std::fill_n(boxes_, tiles(), TileBox{});
+    std::fill_n(state_, tiles(), TileState{s, s, TileBox{}});
     log_.add_all();
 }
 
@@ -279,9 +265,7 @@ void Canvas::resize(int width, int height)
     b.pixels = b.store->allocate(width, height);
     b.width = width;
     b.height = height;
-    b.stamps.assign(tiles(), 0);
-    b.bases.assign(tiles(), 0);
-    b.boxes.assign(tiles(), TileBox{});
+    b.state.assign(tiles(), TileState{});
     b.spare.reset();
     ++b.writes;
     attach(buffer_);
@@ -485,15 +469,14 @@ void Canvas::blit(int dx, int dy, int w, int h, const Canvas& src, int sx, int s
             const auto t = static_cast<uint32_t>(ty * tiles_across_ + tx);
             if (rows_covered && x0 == tile_left && x1 == tile_right) {
                 const uint64_t theirs = src.tile_stamp(tx, ty);
-                if (stamps_[t] == theirs) {
+                if (state_[t].stamp == theirs) {
                     flush();
                     continue;
                 }
-                stamps_[t] = bases_[t] = theirs;
-                boxes_[t] = TileBox{};
+                state_[t] = TileState{theirs, theirs, TileBox{}};
             } else {
-                stamps_[t] = partial_stamp;
-                boxes_[t].take_in(static_cast<uint8_t>(x0 - tile_left), static_cast<uint8_t>(y0 - tile_top),
+                state_[t].stamp = partial_stamp;
+                state_[t].box.take_in(static_cast<uint8_t>(x0 - tile_left), static_cast<uint8_t>(y0 - tile_top),
                                   static_cast<uint8_t>(x1 - tile_left), static_cast<uint8_t>(y1 - tile_top));
             }
             log_.add(t);
@@ -547,7 +530,7 @@ void Canvas::copy_runs(const Color* from)
 
 void Canvas::copy_box(uint32_t tile, const Color* from)
 {
-    const TileBox box = boxes_[tile];
+    const TileBox box = state_[tile].box;
     if (box.empty()) return;
     const auto across = static_cast<uint32_t>(tiles_across_);
     const size_t top = (tile / across) * kTileHeight + box.top;
@@ -591,17 +574,18 @@ void Canvas::copy_whole(const Canvas& src)
     }
     buffer_->store->before_write();
     ++buffer_->writes;
-    const uint64_t* was = before->stamps.data();
-    const uint64_t* theirs = src.stamps_;
+    const TileState* was = before->state.data();
+    const TileState* theirs = src.state_;
     auto visit = [&](uint32_t t) {
-        if (was[t] != theirs[t]) log_.add(t);
-        if (stamps_[t] != theirs[t]) {
+        const uint64_t stamp = theirs[t].stamp;
+        if (was[t].stamp != stamp) log_.add(t);
+        TileState& mine = state_[t];
+        if (mine.stamp != stamp) {
             // A tile that was the source's content but for a box needs only
             // the box back.
-            if (bases_[t] == theirs[t]) copy_box(t, src.pixels_);
+            if (mine.base == stamp) copy_box(t, src.pixels_);
             else to_copy_.add(t);
-            stamps_[t] = bases_[t] = theirs[t];
-            boxes_[t] = TileBox{};
+            mine = TileState{stamp, stamp, TileBox{}};
         }
     };
     if (all) {
@@ -625,9 +609,9 @@ void Canvas::share_whole(const Canvas& src)
         differing.clear();
         scratch_.clear();
         const bool all = !candidates(src, scratch_);
-        const uint64_t* theirs = src.stamps_;
+        const TileState* theirs = src.state_;
         auto visit = [&](uint32_t t) {
-            if (stamps_[t] != theirs[t]) {
+            if (state_[t].stamp != theirs[t].stamp) {
                 log_.add(t);
                 differing.push_back(t);
             }

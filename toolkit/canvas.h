@@ -75,7 +75,7 @@ public:
     {
         if (listed_[tile] > read_ - base_) return;
         if (end_ - base_ >= kEpoch) start_epoch();
-        ring_[end_ & mask_] = tile;
+        ring_[static_cast<size_t>(end_ & mask_)] = tile;
         listed_[tile] = static_cast<uint32_t>(++end_ - base_);
     }
     // Every tile changed.
@@ -229,7 +229,7 @@ public:
     // The content stamp of tile (tx, ty), and of the tile with index
     // ty * tiles_across() + tx.
     uint64_t tile_stamp(int tx, int ty) const { return tile_stamp(static_cast<uint32_t>(ty * tiles_across_ + tx)); }
-    uint64_t tile_stamp(uint32_t index) const { return stamps_[index]; }
+    uint64_t tile_stamp(uint32_t index) const { return state_[index].stamp; }
 
     // Never the same for two canvases of the process.
     uint64_t id() const { return id_; }
@@ -284,6 +284,15 @@ public:
 
 private:
     struct Buffer;
+    // What a tile holds: the stamp of its content; the stamp of a content
+    // it still has outside its box; and the box (within the tile) where it
+    // may differ from that content. Kept together, since a copy reads all
+    // three of a tile at once and tiles are visited far apart.
+    struct alignas(32) TileState {
+        uint64_t stamp = 0;
+        uint64_t base = 0;
+        TileBox box;
+    };
     // What the canvas was last made equal to as a whole: the other canvas and
     // the positions of both lists of changes at that moment.
     struct Sync {
@@ -322,9 +331,7 @@ private:
     // does not.
     mutable std::shared_ptr<Buffer> buffer_;
     mutable Color* pixels_ = nullptr;
-    mutable uint64_t* stamps_ = nullptr;
-    mutable uint64_t* bases_ = nullptr;
-    mutable TileBox* boxes_ = nullptr;
+    mutable TileState* state_ = nullptr;
     int width_ = 0;
     int height_ = 0;
     int tiles_across_ = 0;
