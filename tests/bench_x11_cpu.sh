@@ -111,12 +111,13 @@ measure() {
 }
 
 # Counts the requests on the server for a few seconds; sets $frames_per_s,
-# $requests_per_frame, $pixels_per_frame, $clips_per_frame (a frame is one image put).
+# $requests_per_frame, $pixels_per_frame, $clips_per_frame. A frame is one
+# image put from each of $1 scenes (one by default).
 count_requests() {
   local line
   line=$("$counter" "$count_seconds")
-  read -r frames_per_s requests_per_frame pixels_per_frame clips_per_frame < <(awk -v s="$count_seconds" '{
-      r = $2; p = $4; px = $8; c = $10; f = p > 0 ? p : 1
+  read -r frames_per_s requests_per_frame pixels_per_frame clips_per_frame < <(awk -v s="$count_seconds" -v n="${1:-1}" '{
+      r = $2; p = $4 / n; px = $8; c = $10; f = p > 0 ? p : 1
       printf "%.1f %.1f %.0f %.0f\n", p / s, r / f, px / f, c / f }' <<<"$line")
 }
 
@@ -142,7 +143,7 @@ run_frostwisp() {
   saver=$!
   pids+=($saver)
   measure "echo $saver"
-  count_requests
+  count_requests "$([[ $monitors == two ]] && echo 2 || echo 1)"
   own_per_tick[$arm]=$(awk -v ms="$own_ms" -v f="$frames_per_s" -v s="$seconds" 'BEGIN { if (f > 0) printf "%.3f", ms / (f * s) }')
   requests[$arm]=$requests_per_frame
   report "$arm" "$(printf '   %.1f frames/s, %s ms own CPU a frame, %s requests and %s clip rectangles a frame, %s pixels' \
