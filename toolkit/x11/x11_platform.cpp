@@ -21,7 +21,6 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <cstdio>
 
 // Dialog windows are GTK's; the build defines FROSTWISP_GTK_DIALOGS when it
 // links that backend.
@@ -57,19 +56,6 @@ void catch_end_signals()
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
-}
-
-// Xlib's own handler ends the program with exit(), which runs the clean-up
-// of everything still alive. But the connection can go at any point, even
-// while the program is already unloading its windows (a session that ends
-// stops the X server and sends SIGTERM together), and that clean-up then
-// meets half-destroyed objects and X resources that are gone. Nothing the
-// program keeps needs a clean-up to stay intact: settings are only ever
-// replaced whole.
-int on_lost_connection(Display* display)
-{
-    std::fprintf(stderr, "frostwisp: lost the connection to the X server %s\n", DisplayString(display));
-    _exit(1);
 }
 
 // The dialogs' toolkit reads its own connection; while it has windows the
@@ -173,7 +159,6 @@ X11Platform::X11Platform(Display* display, std::vector<std::string> arguments, S
       wm_protocols_(XInternAtom(display, "WM_PROTOCOLS", False))
 {
     catch_end_signals();
-    XSetIOErrorHandler(on_lost_connection);
 }
 
 X11Platform::~X11Platform()

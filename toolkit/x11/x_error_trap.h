@@ -1,14 +1,15 @@
 // X protocol errors never end the program: a saver that meets a window that
 // has just gone, or a display without shared memory, carries on. The handler
 // is installed once per process; a trap around a few requests tells whether
-// any of them failed.
+// any of them failed. Only losing the connection ends the program.
 #pragma once
 
 #include <X11/Xlib.h>
 
 namespace fw {
 
-// Installs the process's handler, which records errors and ignores them.
+// Installs the process's handlers: one records errors and ignores them; the
+// other ends the program at once when the connection to the server is lost.
 void install_x_error_handler();
 
 class XErrorTrap {
