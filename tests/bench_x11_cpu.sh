@@ -121,6 +121,9 @@ count_requests() {
       printf "%.1f %.1f %.0f %.0f\n", p / s, r / f, px / f, c / f }' <<<"$line")
 }
 
+# The client's CPU a frame, in ms, from the last measure and count_requests.
+ms_a_frame() { awk -v ms="$own_ms" -v f="$frames_per_s" -v s="$seconds" 'BEGIN { if (f > 0) printf "%.3f", ms / (f * s) }'; }
+
 declare -A total own_per_tick requests
 report() {
   local arm=$1 extra=${2:-}
@@ -144,7 +147,7 @@ run_frostwisp() {
   pids+=($saver)
   measure "echo $saver"
   count_requests "$([[ $monitors == two ]] && echo 2 || echo 1)"
-  own_per_tick[$arm]=$(awk -v ms="$own_ms" -v f="$frames_per_s" -v s="$seconds" 'BEGIN { if (f > 0) printf "%.3f", ms / (f * s) }')
+  own_per_tick[$arm]=$(ms_a_frame)
   requests[$arm]=$requests_per_frame
   report "$arm" "$(printf '   %.1f frames/s, %s ms own CPU a frame, %s requests and %s clip rectangles a frame, %s pixels' \
     "$frames_per_s" "${own_per_tick[$arm]}" "$requests_per_frame" "$clips_per_frame" "$pixels_per_frame")"
@@ -180,7 +183,7 @@ run_wine() {
     saver=$!
     measure wine_pids
     count_requests
-    own_per_tick=$(awk -v ms="$own_ms" -v f="$frames_per_s" -v s="$seconds" 'BEGIN { if (f > 0) printf "%.3f", ms / (f * s) }')
+    own_per_tick=$(ms_a_frame)
     echo "$own_pct $server_pct $frames_per_s $own_per_tick $requests_per_frame $clips_per_frame $pixels_per_frame" >"$tmp/wine"
     kill "$saver" 2>/dev/null
     wait "$saver" 2>/dev/null
