@@ -61,6 +61,8 @@ void catch_end_signals()
 // The dialogs' toolkit reads its own connection; while it has windows the
 // loop looks at it this often.
 constexpr auto kDialogPollInterval = std::chrono::milliseconds(10);
+// Timers at least this fast drive the reading of the connection.
+constexpr auto kFrameInterval = std::chrono::milliseconds(50);
 
 Image black_image(int width, int height)
 {
@@ -419,15 +421,23 @@ void X11Platform::dispatch(XEvent& event)
     if (found != watched_.end()) found->second->handle_event(event);
 }
 
-bool X11Platform::run_once(const std::function<bool()>& wanted)
+void X11Platform::dispatch_queued()
 {
-    Forms::release_unloaded();
-    pump_dialogs();
-    while (XPending(display_) > 0) {
+    while (XEventsQueued(display_, QueuedAlready) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
         dispatch(event);
     }
+}
+
+bool X11Platform::run_once(const std::function<bool()>& wanted)
+{
+    Forms::release_unloaded();
+    pump_dialogs();
+    // What the server sent while the program slept; at frame rate that is
+    // read at the end of the last round instead (see below).
+    if (!animating_) XEventsQueued(display_, QueuedAfterReading);
+    dispatch_queued();
     // One change of the monitors comes as several events: the scenes are
     // rebuilt once, after all of them.
     if (monitors_dirty_) {
@@ -450,9 +460,23 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
             t = std::chrono::steady_clock::now();
         }
     }
+    // While a window animates, the connection is read once a round, after
+    // its frame went out, and what came is handled at once; until the next
+    // frame only a signal wakes the program. An event then waits at most a
+    // frame, and the server's report of each finished image put costs no
+    // wake-up of its own. Xlib reads as it flushes a frame, so the read here
+    // usually finds that report already queued and needs no call of its own.
+    animating_ = false;
+    for (const auto& [serial, window] : windows_)
+        animating_ = animating_ || (window->timer_running() && window->timer_interval() <= kFrameInterval);
+    if (animating_) {
+        XEventsQueued(display_, QueuedAfterReading);
+        dispatch_queued();
+    }
+    if (!wanted()) return true;
     // Flushing may read events off the connection into Xlib's queue, where
     // polling the connection would not see them: flush and look first.
-    if (!wanted() || XPending(display_) > 0) return true;
+    if (!animating_ && XPending(display_) > 0) return true;
 
     // Sleep until the next tick, an event, or a signal.
     SteadyTime wake = t + std::chrono::seconds(1);
@@ -465,7 +489,7 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
     const timespec timeout{static_cast<time_t>(seconds.count()),
                            static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count())};
-    pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {signal_pipe[0], POLLIN, 0}};
+    pollfd fds[2] = {{animating_ ? -1 : ConnectionNumber(display_), POLLIN, 0}, {signal_pipe[0], POLLIN, 0}};
     const nfds_t count = signal_pipe[0] >= 0 ? 2 : 1;
     if (ppoll(fds, count, &timeout, nullptr) > 0 && count == 2 && (fds[1].revents & POLLIN)) {
         char drained[16];

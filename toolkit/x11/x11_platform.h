@@ -99,6 +99,8 @@ private:
     // when a signal asked the program to end.
     bool run_once(const std::function<bool()>& wanted);
     void dispatch(XEvent& event);
+    // Handles what is in Xlib's queue, without reading the connection.
+    void dispatch_queued();
     void pump_dialogs();
     double twips_per_pixel() const;
 
@@ -121,6 +123,9 @@ private:
     bool watching_monitors_ = false;
     bool monitors_dirty_ = false;
     bool signalled_ = false;
+    // A window's timer runs at frame rate: the connection is read after
+    // each frame rather than watched while asleep.
+    bool animating_ = false;
 };
 
 }  // namespace fw
