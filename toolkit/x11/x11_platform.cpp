@@ -464,13 +464,14 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
     // its frame went out, and what came is handled at once; until the next
     // frame only a signal wakes the program. An event then waits at most a
     // frame, and the server's report of each finished image put costs no
-    // wake-up of its own. Xlib reads as it flushes a frame, so the read here
-    // usually finds that report already queued and needs no call of its own.
+    // wake-up of its own. Xlib reads as it flushes a frame, so the look here
+    // usually finds that report already queued and needs no call of its own;
+    // with nothing queued it flushes what the handlers left and reads.
     animating_ = false;
     for (const auto& [serial, window] : windows_)
         animating_ = animating_ || (window->timer_running() && window->timer_interval() <= kFrameInterval);
     if (animating_) {
-        XEventsQueued(display_, QueuedAfterReading);
+        XPending(display_);
         dispatch_queued();
     }
     if (!wanted()) return true;
