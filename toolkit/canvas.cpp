@@ -332,6 +332,17 @@ void Canvas::ellipse(int left, int top, int right, int bottom)
         const Span xs = clip_span(left, w, width_);
         const Span ys = clip_span(top, h, height_);
         prepare_write();
+        // A flake's rows and tile records were last touched a frame ago and
+        // are out of the cache by now: ask for all of them at once rather
+        // than waiting for each in turn as the rows are drawn.
+        for (int ty = ys.begin / kTileHeight; ty <= (ys.end - 1) / kTileHeight; ++ty) {
+            __builtin_prefetch(&state_[ty * tiles_across_ + xs.begin / kTileWidth], 1);
+            __builtin_prefetch(&state_[ty * tiles_across_ + (xs.end - 1) / kTileWidth], 1);
+        }
+        for (int y = ys.begin; y < ys.end; ++y) {
+            __builtin_prefetch(row(y) + xs.begin, 1);
+            __builtin_prefetch(row(y) + xs.end - 1, 1);
+        }
         changed(xs.begin, ys.begin, xs.end, ys.end);
     }
 
