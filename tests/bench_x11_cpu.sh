@@ -47,6 +47,14 @@ if [[ $arms == *wine* && ! -f $scr ]]; then
   echo "bench: no Windows build at $scr: the Wine arm is left out"
   arms=${arms//wine-1080/}
 fi
+# A build older than the sources would measure old code under the new name.
+stale() { find host scene dialogs errors toolkit resources CMakeLists.txt -type f -newer "$1" -print -quit 2>/dev/null; }
+builds=("$bin")
+[[ $arms == *wine* ]] && builds+=("$scr")
+for built in "${builds[@]}"; do
+  newer=$(stale "$built")
+  [[ -z $newer ]] || { echo "bench: $built is older than $newer (rebuild it first)"; exit 1; }
+done
 
 tmp=$(mktemp -d)
 pids=()
