@@ -9,7 +9,7 @@
 #include "toolkit/linux/command_line.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
-#include "toolkit/x11/timer_schedule.h"
+#include "toolkit/linux/timer_schedule.h"
 
 #include <X11/Xlib.h>
 
