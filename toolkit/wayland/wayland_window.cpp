@@ -282,6 +282,11 @@ void WaylandWindow::update()
     if (wanted_) present();
 }
 
+void WaylandWindow::outputs_changed()
+{
+    if (visible_ && !destroyed_ && !surface_) place();
+}
+
 WaylandWindow::Buffer* WaylandWindow::free_buffer()
 {
     const Canvas& canvas = form_.surface();

@@ -51,6 +51,9 @@ public:
     // For the event loop. The handlers may unload the form, which destroys
     // this object: callers check WaylandPlatform::alive(serial()) after each.
     void update();
+    // The outputs changed: a scene whose surface the compositor closed
+    // (its output was switched off) is shown again where its output is back.
+    void outputs_changed();
     void fire_timer(SteadyTime now);
     void deliver_enter(double x, double y);
     void deliver_motion(double x, double y);
