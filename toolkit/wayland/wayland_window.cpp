@@ -1,6 +1,7 @@
 #include "toolkit/wayland/wayland_window.h"
 
 #include "toolkit/runtime_error.h"
+#include "toolkit/wayland/damage.h"
 #include "toolkit/wayland/shm_memory.h"
 #include "toolkit/wayland/wayland_platform.h"
 
@@ -348,7 +349,7 @@ void WaylandWindow::present()
     wl_surface_attach(surface_, b->buffer, 0, 0);
     // The compositor repaints only what changed since the frame it shows.
     const bool in_buffer = owner_.globals().compositor_version >= 4;
-    for (const Rect& r : shown_.take_changes(canvas)) {
+    for (const Rect& r : cheapest_damage(shown_.take_changes(canvas), canvas.width(), canvas.height())) {
         if (in_buffer) {
             wl_surface_damage_buffer(surface_, r.left, r.top, r.right - r.left, r.bottom - r.top);
         } else {
