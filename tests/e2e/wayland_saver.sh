@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# The full-screen saver on a Wayland compositor (headless sway) with two
+# outputs of different sizes: each output shows its own scene, the band of
+# the blue gradient at its top, snow gathering in its own bottom rows and the
+# address at its own bottom right; steps of 2 pixels leave the saver running,
+# on one output and across the seam between them, and a 3-pixel step ends it
+# within a second; so do a key and a click; an output added while it runs
+# gets a scene; SIGTERM, SIGINT and SIGHUP end it at once; a compositor that
+# goes away ends it with status 1 and one line saying so.
+set -uo pipefail
+source "$(dirname "$0")/lib/sway.sh"
+
+sway_session
+add_output 1280x720 1920 0
+second=$new_output
+pointer_start
+
+# Starts the saver with the pointer at (x, y) of the 3200x1080 layout and
+# waits for a scene on both outputs.
+start_with_pointer_at() {
+  pointer abs "$1" "$2" 3200 1080 || fail "the virtual pointer does not move"
+  shift 2
+  start_saver "$@"
+  wait_for_band 3000 HEADLESS-1 "$second" || fail "no scene on both outputs after ${waited_ms} ms"
+  first_frame_ms=$waited_ms
+  sleep 0.2
+}
+
+# Fails unless the saver ends within a second with status 0 after $1.
+ends_after() {
+  wait_exit "$saver_pid" 1000 || fail "$1 did not end the saver within a second"
+  (( exit_status == 0 )) || fail "exit status $exit_status after $1"
+  note "$1: gone after ${waited_ms} ms"
+}
+
+# Relative steps of the virtual pointer, "DX DY" each.
+steps() {
+  local s
+  for s in "$@"; do
+    pointer move $s || fail "the virtual pointer does not move"
+    sleep 0.05
+  done
+}
+
+# ---- two outputs: the band, the snow cover and the address of each its own
+settings Background=1 Restart=0 maxFl=500 SpeedF=10
+start_with_pointer_at 2500 500 /S
+(( first_frame_ms < 1000 )) || fail "first frame on both outputs after ${first_frame_ms} ms"
+note "both outputs show their band after ${first_frame_ms} ms"
+
+# Snow in the bottom 8 rows and the address text's colour in the bottom right
+# corner, in each output's own picture.
+grounds_and_addresses() {
+  shot HEADLESS-1 "$wl_tmp/one.png" && shot "$second" "$wl_tmp/two.png" || return 1
+  (( $(count_in "$wl_tmp/one.png" 1920x8+0+1072 FFFFFF) > 300 )) &&
+    (( $(count_in "$wl_tmp/two.png" 1280x8+0+712 FFFFFF) > 300 )) &&
+    (( $(count_in "$wl_tmp/one.png" 240x30+1680+1050 8080FF) > 20 )) &&
+    (( $(count_in "$wl_tmp/two.png" 240x30+1040+690 8080FF) > 20 ))
+}
+start=$(now_ms)
+until grounds_and_addresses; do
+  (( $(now_ms) - start < 20000 )) || {
+    keep_screenshot HEADLESS-1 no-ground-1
+    keep_screenshot "$second" no-ground-2
+    fail "no snow cover or no address on an output after 20 s"
+  }
+  sleep 0.5
+done
+note "both outputs have their snow cover and address after $(( $(now_ms) - start )) ms"
+keep_screenshot HEADLESS-1 first-output
+keep_screenshot "$second" second-output
+
+# ---- an output added while it runs gets a scene
+add_output 1280x720 3200 0
+third=$new_output
+wait_for_band 3000 "$third" || { keep_screenshot "$third" added; fail "no scene on the added output $third after ${waited_ms} ms"; }
+note "the added output $third shows its scene after ${waited_ms} ms"
+running "$saver_pid" || fail "an added output ended the saver"
+kill "$saver_pid"
+wait_exit "$saver_pid" 1000 || fail "SIGTERM did not end the saver within a second"
+swaymsg output "$third" disable >/dev/null
+
+# ---- pointer steps on one output
+settings Background=1 Restart=0
+start_with_pointer_at 600 500
+steps "2 0" "0 2" "-2 0" "0 -2" "2 2"
+sleep 0.3
+running "$saver_pid" || fail "five steps of 2 pixels ended the saver"
+steps "3 0"
+ends_after "a 3-pixel step"
+
+start_with_pointer_at 600 500
+steps "0 -2" "2 0" "0 2"
+sleep 0.3
+running "$saver_pid" || fail "steps of 2 pixels ended the saver"
+steps "0 -3"
+ends_after "a 3-pixel step upwards"
+
+# ---- one pointer path across the seam at x = 1920
+start_with_pointer_at 1914 500
+steps "2 0" "2 0" "2 0" "2 0" "2 0" "-2 0" "-2 0" "-2 0"
+sleep 0.3
+running "$saver_pid" || fail "steps of 2 pixels across the seam ended the saver"
+steps "3 0"
+ends_after "a 3-pixel step across the seam"
+
+# ---- a key, a click
+start_with_pointer_at 600 500
+wtype -s 100 -k a || fail "wtype could not type"
+ends_after "a key"
+
+start_with_pointer_at 2500 500
+swaymsg seat - cursor press button1 >/dev/null && swaymsg seat - cursor release button1 >/dev/null ||
+  fail "sway could not press a button"
+ends_after "a click"
+
+# ---- signals end it at once
+for signal in TERM INT HUP; do
+  start_with_pointer_at 600 500
+  kill -"$signal" "$saver_pid"
+  wait_exit "$saver_pid" 1000 || fail "SIG$signal did not end the saver within a second"
+  note "SIG$signal: gone after ${waited_ms} ms (status $exit_status)"
+done
+
+# ---- the compositor goes away
+start_with_pointer_at 600 500
+kill "${wl_pids[0]}"
+wait_exit "$saver_pid" 2000 || fail "the saver outlives its compositor by 2 s"
+(( exit_status == 1 )) || fail "exit status $exit_status when the compositor went away"
+lines=$(grep -c . "$wl_tmp/saver.err")
+(( lines == 1 )) || fail "$lines lines on stderr when the compositor went away: $(head -c 600 "$wl_tmp/saver.err")"
+note "the compositor went away: status 1 after ${waited_ms} ms: $(cat "$wl_tmp/saver.err")"
+
+note ok
