@@ -112,8 +112,10 @@ sway_session() {
     while [[ ! -s $runtime_dir/display ]] && (( tries++ < 500 )); do sleep 0.02; done
     [[ -s $runtime_dir/display ]] || fail "sway started no XWayland"
     export DISPLAY=$(cat "$runtime_dir/display")
-    # XWayland starts when its first client comes: wait until it answers.
-    while ! xdpyinfo >/dev/null 2>&1 && (( tries++ < 750 )); do sleep 0.02; done
+    # XWayland starts when its first client comes and lets in only its own
+    # user: that user lets root in too, as the program runs as root.
+    local as_owner=(setpriv --reuid="$SWAY_USER" --regid="$SWAY_USER" --clear-groups env -i "DISPLAY=$DISPLAY")
+    while ! "${as_owner[@]}" xhost +si:localuser:root >/dev/null 2>&1 && (( tries++ < 750 )); do sleep 0.02; done
     xdpyinfo >/dev/null 2>&1 || fail "XWayland at $DISPLAY does not answer"
   fi
   export XDG_CONFIG_HOME=$wl_tmp/config XDG_STATE_HOME=$wl_tmp/state
@@ -168,18 +170,29 @@ start_saver() {
   wl_pids+=($saver_pid)
 }
 
-running() { kill -0 "$1" 2>/dev/null; }
+# A process that has ended but not been reaped yet (swayidle's children are
+# left to init) counts as gone.
+running() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  stat=${stat##*) }
+  [[ ${stat%% *} != Z ]]
+}
 
-# Waits up to ms for the process to end; its exit status in $exit_status and
-# the time it took in $waited_ms.
+# Waits up to ms for the process to end; its exit status in $exit_status
+# (empty for a process not started by this script) and the time it took in
+# $waited_ms.
 wait_exit() {
   local pid=$1 ms=$2 start
   start=$(now_ms)
   while running "$pid" && (( $(now_ms) - start < ms )); do sleep 0.02; done
   waited_ms=$(( $(now_ms) - start ))
   if running "$pid"; then return 1; fi
-  wait "$pid"
-  exit_status=$?
+  exit_status=
+  if jobs -p | grep -qx "$pid"; then
+    wait "$pid"
+    exit_status=$?
+  fi
   return 0
 }
 
