@@ -19,6 +19,12 @@
 # 3200x1080 screen with 500. Each scene draws its own flake count, so two
 # monitors with the same settings carry about twice the flakes of one
 # scene; with half the count each they carry as many as it does.
+# The arm wayland-1080 runs the same build on headless sway (1920x1080, as an
+# unprivileged user of its own, since sway refuses root): the program's own
+# CPU plus the compositor's, against frostwisp-1080's own plus the X
+# server's; with the frames it presents a second (its sendmsg calls on the
+# compositor's socket, counted by strace after the measured interval: one
+# commit a frame is at least one) and its resident memory against the X11 arm's.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -29,7 +35,7 @@ seconds=${BENCH_SECONDS:-20}
 warmup=${BENCH_WARMUP:-8}
 count_seconds=${BENCH_COUNT_SECONDS:-4}
 rounds=${BENCH_ROUNDS:-3}
-arms=${BENCH_ARMS:-frostwisp-1080 xsnow-1080 frostwisp-2160 xsnow-2160 wine-1080}
+arms=${BENCH_ARMS:-frostwisp-1080 wayland-1080 xsnow-1080 frostwisp-2160 xsnow-2160 wine-1080}
 [[ ${1:-} == monitors ]] && arms="two-500 one-500 two-250"
 [[ -x $bin ]] || { echo "bench: no program at $bin (build it first)"; exit 1; }
 [[ -x $counter ]] || { echo "bench: no request counter at $counter (build it first)"; exit 1; }
@@ -132,12 +138,12 @@ count_requests() {
 # The client's CPU a frame, in ms, from the last measure and count_requests.
 ms_a_frame() { awk -v ms="$own_ms" -v f="$frames_per_s" -v s="$seconds" 'BEGIN { if (f > 0) printf "%.3f", ms / (f * s) }'; }
 
-declare -A total own_per_tick requests
+declare -A total own_per_tick requests rss_kb
 report() {
   local arm=$1 extra=${2:-}
   total[$arm]=$(awk -v a="$own_pct" -v b="$server_pct" 'BEGIN { print a + b }')
-  printf '%-15s own %6.2f %%   X server %6.2f %%   together %6.2f %%%s\n' \
-    "$arm" "$own_pct" "$server_pct" "${total[$arm]}" "$extra"
+  printf '%-15s own %6.2f %%   %s %6.2f %%   together %6.2f %%%s\n' \
+    "$arm" "$own_pct" "${server_name:-X server}" "$server_pct" "${total[$arm]}" "$extra"
 }
 
 # The saver on a screen of $1 as arm $2, with at most $3 flakes a scene (500
@@ -154,12 +160,57 @@ run_frostwisp() {
   saver=$!
   pids+=($saver)
   measure "echo $saver"
+  rss_kb[$arm]=$(awk '/^VmRSS/ { print $2 }' "/proc/$saver/status")
   count_requests "$([[ $monitors == two ]] && echo 2 || echo 1)"
   own_per_tick[$arm]=$(ms_a_frame)
   requests[$arm]=$requests_per_frame
   report "$arm" "$(printf '   %.1f frames/s, %s ms own CPU a frame, %s requests and %s clip rectangles a frame, %s pixels' \
     "$frames_per_s" "${own_per_tick[$arm]}" "$requests_per_frame" "$clips_per_frame" "$pixels_per_frame")"
   stop "$saver" "$xvfb_pid"
+}
+
+# Headless sway with one 1920x1080 output, run by the benchmark's own user;
+# $sway_pid, WAYLAND_DISPLAY.
+start_sway() {
+  local user=frostwisp-e2e run=$tmp/run.$RANDOM socket tries=0
+  id -u "$user" >/dev/null 2>&1 ||
+    useradd --system --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin "$user" ||
+    { echo "bench: cannot make the user $user"; exit 1; }
+  chmod 755 "$tmp"
+  mkdir -m 700 "$run"
+  chown "$user:" "$run"
+  echo "output HEADLESS-1 mode 1920x1080 position 0 0" >"$tmp/sway.config"
+  chmod 644 "$tmp/sway.config"
+  (cd / && exec setpriv --reuid="$user" --regid="$user" --clear-groups env -i PATH=/usr/bin:/bin HOME="$tmp" \
+    XDG_RUNTIME_DIR="$run" WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+    sway -c "$tmp/sway.config" >/dev/null 2>&1) &
+  sway_pid=$!
+  pids+=($sway_pid)
+  until socket=$(find "$run" -maxdepth 1 -type s -name 'wayland-*' | head -n1) && [[ -n $socket ]]; do
+    (( tries++ < 250 )) || { echo "bench: sway did not start"; exit 1; }
+    sleep 0.02
+  done
+  export WAYLAND_DISPLAY=$socket
+}
+
+# The saver at 1920x1080 on headless sway as arm $1; the compositor stands
+# where the X server stands in the other arms.
+run_wayland() {
+  local arm=$1 saver calls
+  start_sway
+  XDG_CONFIG_HOME=$tmp/config FROSTWISP_SEED=1 "$bin" --wayland /S --max-flakes 500 --background blue --no-restart &
+  saver=$!
+  pids+=($saver)
+  local xvfb_pid=$sway_pid server_name=compositor  # measure() and report() take these
+  measure "echo $saver"
+  rss_kb[$arm]=$(awk '/^VmRSS/ { print $2 }' "/proc/$saver/status")
+  calls=$(timeout "$count_seconds" strace -f -e trace=sendmsg -p "$saver" 2>&1 | grep -c '^\(\[pid *[0-9]*\] \)\?sendmsg(')
+  frames_per_s=$(awk -v c="$calls" -v s="$count_seconds" 'BEGIN { printf "%.1f", c / s }')
+  own_per_tick[$arm]=$(ms_a_frame)
+  report "$arm" "$(printf '   %s frames/s (sendmsg calls), %s ms own CPU a frame, %s kB resident' \
+    "$frames_per_s" "${own_per_tick[$arm]}" "${rss_kb[$arm]}")"
+  stop "$saver" "$sway_pid"
+  unset WAYLAND_DISPLAY
 }
 
 run_xsnow() {
@@ -214,6 +265,7 @@ for (( round = 1; round <= rounds; round++ )); do
     case $arm in
       frostwisp-1080) run_frostwisp 1920x1080 "$arm" ;;
       frostwisp-2160) run_frostwisp 3840x2160 "$arm" ;;
+      wayland-1080) run_wayland "$arm" ;;
       xsnow-1080) run_xsnow 1920x1080 "$arm" ;;
       xsnow-2160) run_xsnow 3840x2160 "$arm" ;;
       wine-1080) run_wine 1920x1080 "$arm" ;;
@@ -227,6 +279,10 @@ for (( round = 1; round <= rounds; round++ )); do
     echo "round $round: two monitors / one 3200x1080 scene = $(ratio two-500 one-500) with the same settings," \
       "$(ratio two-250 one-500) with as many flakes on the screen (own + X server)"
     continue
+  fi
+  if [[ -n ${total[wayland-1080]:-} ]]; then
+    echo "round $round: Wayland / X11 at 1920x1080 = $(ratio wayland-1080 frostwisp-1080) (own + compositor against own + X server);" \
+      "resident memory ${rss_kb[wayland-1080]:--} kB against ${rss_kb[frostwisp-1080]:--} kB"
   fi
   echo "round $round: frostwisp / xsnow at 1920x1080 = $(ratio frostwisp-1080 xsnow-1080)," \
     "at 3840x2160 = $(ratio frostwisp-2160 xsnow-2160); Wine / Linux at 1920x1080 = $(ratio wine-1080 frostwisp-1080);" \
