@@ -84,7 +84,11 @@ const zxdg_output_v1_listener xdg_output_listener = {
         o.logical_width = width, o.logical_height = height;
         o.changed = true;
     },
-    [](void*, zxdg_output_v1*) {},
+    // Before version 3 the logical geometry may come after the output's done.
+    [](void* data, zxdg_output_v1*) {
+        WaylandOutput& o = output_of(data);
+        o.owner->output_done(o);
+    },
     [](void*, zxdg_output_v1*, const char*) {},
     [](void*, zxdg_output_v1*, const char*) {},
 };

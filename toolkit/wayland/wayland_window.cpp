@@ -117,6 +117,12 @@ void WaylandWindow::set_window_state(WindowState state)
         unplace();
         place();
     }
+    // The scene takes its new monitor's size at once; the compositor's
+    // answer may still change it.
+    if (width_of(area) != form_.ScaleWidth() || height_of(area) != form_.ScaleHeight()) {
+        shown_.forget();
+        form_.client_resized(std::max(width_of(area), 1), std::max(height_of(area), 1));
+    }
     pending_resize_ = true;
 }
 
