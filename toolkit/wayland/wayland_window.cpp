@@ -331,12 +331,21 @@ void WaylandWindow::present()
     Buffer* b = free_buffer();
     if (!b) return;  // the next tick tries again
 
-    // The buffer takes what changed since it was last given the surface.
+    // The buffer takes what changed since it was last given the surface. In
+    // a fullscreen window the pixels' unused byte is set as well: weston,
+    // one of the compositors without a layer shell, takes it for alpha in
+    // its screenshots. It costs a second pass, which the layer shell's
+    // compositors are spared.
     auto* pixels = static_cast<Color*>(b->memory.data());
+    const bool opaque = toplevel_ != nullptr;
     for (const Rect& r : b->shown.take_changes(canvas)) {
-        const size_t bytes = static_cast<size_t>(r.right - r.left) * sizeof(Color);
-        for (int y = r.top; y < r.bottom; ++y)
-            std::memcpy(pixels + static_cast<ptrdiff_t>(y) * canvas.width() + r.left, canvas.row(y) + r.left, bytes);
+        const int count = r.right - r.left;
+        for (int y = r.top; y < r.bottom; ++y) {
+            Color* to = pixels + static_cast<ptrdiff_t>(y) * canvas.width() + r.left;
+            std::memcpy(to, canvas.row(y) + r.left, static_cast<size_t>(count) * sizeof(Color));
+            if (opaque)
+                for (int x = 0; x < count; ++x) to[x] |= 0xFF000000u;
+        }
     }
 
     int32_t scale = 1;
