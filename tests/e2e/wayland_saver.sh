@@ -76,6 +76,14 @@ third=$new_output
 wait_for_band 3000 "$third" || { keep_screenshot "$third" added; fail "no scene on the added output $third after ${waited_ms} ms"; }
 note "the added output $third shows its scene after ${waited_ms} ms"
 running "$saver_pid" || fail "an added output ended the saver"
+
+# ---- an output switched off and on again: sway closes the scene's surface
+# and keeps the output, and the scene comes back with it
+swaymsg output "$third" disable >/dev/null
+sleep 0.3
+swaymsg output "$third" enable >/dev/null
+wait_for_band 3000 "$third" || { keep_screenshot "$third" again; fail "no scene on $third after it was switched on again"; }
+note "$third switched off and on: its scene is back after ${waited_ms} ms"
 kill "$saver_pid"
 wait_exit "$saver_pid" 1000 || fail "SIGTERM did not end the saver within a second"
 swaymsg output "$third" disable >/dev/null
