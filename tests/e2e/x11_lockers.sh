@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Beside the X server's own screen saver and the lockers that ride on it,
 # with "xset s 3 3": with the settings dialog or a preview open the server's
-# saver still comes on at its timeout, and xss-lock locks then; with the
-# full-screen saver as xss-lock's notifier the scene shows once the server's
-# saver came on, and the locker still starts one cycle later. xss-lock asks
-# the login manager for its session: a stand-in serves it on a private bus.
+# saver still comes on at its timeout, and xss-lock locks then; a full-screen
+# saver that is killed leaves the server's saver switched on; as xss-lock's
+# notifier the full-screen saver shows once the server's saver came on, above
+# the window the server covers the screen with, and the locker still starts
+# one cycle later. xss-lock asks the login manager for its session: a
+# stand-in serves it on a private bus.
 set -uo pipefail
 source "$(dirname "$0")/lib/x11.sh"
 
@@ -84,7 +86,20 @@ note "preview: the server's saver on after $at_ms ms"
 running "$saver_pid" || fail "the preview went"
 end "$saver_pid"
 
-# ---- the full-screen saver as xss-lock's notifier
+# ---- the full-screen saver killed: the server's saver comes on again
+xset s reset
+start_saver /S
+sleep 1
+kill -KILL "$saver_pid"
+wait "$saver_pid" 2>/dev/null
+xset s reset
+since=$(now_ms)
+wait_state on 4500 || fail "after the saver was killed the server's saver stayed off"
+note "killed saver: the server's saver on after $at_ms ms"
+
+# ---- the full-screen saver as xss-lock's notifier, over the server's saver
+# window ("noblank": Xvfb then tiles a window over every other one)
+xset s noblank
 xset s reset
 xss-lock -n "$FROSTWISP_BIN /S" -- "$x11_tmp/locker" 2>"$x11_tmp/xss.err" &
 xss=$!
