@@ -70,6 +70,9 @@ public:
     void run_until_unloaded(Form& form);
 
     Display* display() const { return display_; }
+    // What the power saving is read from and told; the server's DPMS unless
+    // a test gives another.
+    void use_display_power(std::unique_ptr<DisplayPower> power) { display_power_ = std::move(power); }
     bool hack_mode() const { return hack_.has_value(); }
     // The window a hack draws into.
     Window hack_window() const;
