@@ -1,8 +1,10 @@
-# Linux: the X11 program and the FreeType text renderer shared by the X11 and
+# Linux: the program on X11 and Wayland, and the FreeType text renderer shared by the X11 and
 # headless backends.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2 fontconfig)
 find_package(PNG REQUIRED)
+pkg_check_modules(WAYLAND REQUIRED IMPORTED_TARGET wayland-client)
+include(${CMAKE_CURRENT_LIST_DIR}/wayland.cmake)
 
 file(GLOB FREETYPE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/freetype/*.cpp)
 if(FREETYPE_SOURCES)
@@ -12,6 +14,7 @@ target_link_libraries(frostwisp_headless PUBLIC PkgConfig::FREETYPE PNG::PNG)
 
 # System services of a Linux process, without a display.
 file(GLOB LINUX_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/linux/*.cpp)
+list(FILTER LINUX_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(frostwisp_linux STATIC ${LINUX_SOURCES})
 target_link_libraries(frostwisp_linux PUBLIC frostwisp_headless)
 
@@ -26,7 +29,6 @@ target_link_libraries(frostwisp_linux PUBLIC frostwisp_gtk)
 # unit tests reach its parts.
 pkg_check_modules(XLIBS REQUIRED IMPORTED_TARGET x11 xext xscrnsaver xrandr xinerama)
 file(GLOB X11_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/x11/*.cpp)
-list(FILTER X11_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(frostwisp_x11 STATIC ${X11_SOURCES})
 target_link_libraries(frostwisp_x11 PUBLIC frostwisp_linux PkgConfig::XLIBS)
 if(TARGET frostwisp_gtk)
@@ -34,8 +36,23 @@ if(TARGET frostwisp_gtk)
   target_compile_definitions(frostwisp_x11 PRIVATE FROSTWISP_GTK_DIALOGS)
 endif()
 
-add_executable(frostwisp ${CMAKE_SOURCE_DIR}/toolkit/x11/main.cpp)
-target_link_libraries(frostwisp PRIVATE frostwisp_x11)
+# The Wayland backend, a peer of the X11 one.
+file(GLOB WAYLAND_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/wayland/*.cpp)
+add_library(frostwisp_wayland STATIC ${WAYLAND_SOURCES})
+foreach(protocol stable/xdg-shell/xdg-shell.xml unstable/xdg-output/xdg-output-unstable-v1.xml
+                 stable/viewporter/viewporter.xml staging/fractional-scale/fractional-scale-v1.xml
+                 ${CMAKE_SOURCE_DIR}/toolkit/wayland/protocols/wlr-layer-shell-unstable-v1.xml
+                 ${CMAKE_SOURCE_DIR}/toolkit/wayland/protocols/wlr-screencopy-unstable-v1.xml)
+  frostwisp_wayland_protocol(frostwisp_wayland ${protocol})
+endforeach()
+target_link_libraries(frostwisp_wayland PUBLIC frostwisp_linux PkgConfig::WAYLAND)
+if(TARGET frostwisp_gtk)
+  target_compile_definitions(frostwisp_wayland PRIVATE FROSTWISP_GTK_DIALOGS)
+endif()
+
+# The program: the entry point picks the display.
+add_executable(frostwisp ${CMAKE_SOURCE_DIR}/toolkit/linux/main.cpp)
+target_link_libraries(frostwisp PRIVATE frostwisp_x11 frostwisp_wayland)
 
 # The program's icon for menus and launchers, at the sizes icon themes use.
 add_executable(make_icons ${CMAKE_SOURCE_DIR}/resources/make_icons.cpp)

@@ -12,7 +12,8 @@ bottom edge, and the scene rebuilds itself every few minutes. The date
 and the time sit at the bottom left.
 
 Frostwisp runs as a hack of the XScreenSaver daemon, or as a full-screen
-saver of its own. Its settings dialog is in the desktop's menu.]])
+saver of its own on X and on Wayland compositors (started by swayidle).
+Its settings dialog is in the desktop's menu.]])
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_FROSTWISP_SOURCE_DIR ${CMAKE_SOURCE_DIR})
 
@@ -30,6 +31,8 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xscreensaver)
+  # What starts the full-screen saver on Wayland compositors.
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS swayidle)
   set(CPACK_DEBIAN_PACKAGE_SECTION x11)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/debian_files.cmake)

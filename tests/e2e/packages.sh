@@ -32,8 +32,8 @@ for entry in \
   grep -qxF -- "$entry" "$work/contents" || fail "not in the package: $entry"
 done
 grep -v ' \./usr/' "$work/contents" && fail "files outside /usr"
-fields=$(dpkg-deb -f "$deb" Package Version Section Recommends Depends)
-for field in "Package: frostwisp" "Version: $version" "Section: x11" "Recommends: xscreensaver"; do
+fields=$(dpkg-deb -f "$deb" Package Version Section Recommends Suggests Depends)
+for field in "Package: frostwisp" "Version: $version" "Section: x11" "Recommends: xscreensaver" "Suggests: swayidle"; do
   grep -qx "$field" <<<"$fields" || fail "no '$field' in: $fields"
 done
 grep -q '^Depends: .*libc6 .*libgtk-3-0 .*libx11-6' <<<"$fields" || fail "the dependencies are not the program's: $fields"

@@ -1,5 +1,5 @@
-#include "toolkit/x11/screen_dpi.h"
-#include "toolkit/x11/timer_schedule.h"
+#include "toolkit/linux/screen_dpi.h"
+#include "toolkit/linux/timer_schedule.h"
 
 #include <gtest/gtest.h>
 

@@ -728,10 +728,10 @@ gboolean GtkDialogWindow::on_label_crossing(GtkWidget* widget, GdkEventCrossing*
 
 }  // namespace
 
-bool gtk_backend_init()
+bool gtk_backend_init(const char* backends)
 {
-    static const bool opened = [] {
-        gdk_set_allowed_backends("x11");
+    static const bool opened = [backends] {
+        gdk_set_allowed_backends(backends);
         // The program reads and writes numbers in the locale it chose itself;
         // GTK must not switch the process to another one.
         gtk_disable_setlocale();

@@ -1,6 +1,6 @@
 // The dialogs on Linux: GTK 3 widgets built from a DialogForm's controls,
-// placed at their twip positions at the display's resolution. The X11 backend
-// owns the event loop; it calls gtk_backend_pump() with its own events and
+// placed at their twip positions at the display's resolution. The display
+// backend (X11 or Wayland) owns the event loop; it calls gtk_backend_pump() with its own events and
 // hands the windows of dialog forms to create_gtk_window().
 #pragma once
 
@@ -13,9 +13,10 @@
 
 namespace fw {
 
-// Opens GTK on the X display; false when there is none. Later calls answer
-// the first one's result.
-bool gtk_backend_init();
+// Opens GTK on a display of the kinds GDK names in backends ("x11",
+// "wayland"); false when there is none. Later calls answer the first one's
+// result.
+bool gtk_backend_init(const char* backends = "x11");
 
 // The window of a dialog form: a fixed-size window holding a widget for every
 // control. A modal show runs GTK's events until the form is unloaded. Empty

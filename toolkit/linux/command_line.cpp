@@ -135,6 +135,8 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
             c.saver_arguments.emplace_back(arguments[i]);
         } else if (name == "help") {
             if (no_value_allowed()) c.help = true;
+        } else if (name == "wayland" || name == "x11") {
+            if (no_value_allowed()) c.display = name == "wayland" ? DisplayChoice::wayland : DisplayChoice::x11;
         } else if (name == "max-flakes") {
             if (auto v = take_value()) {
                 if (auto n = whole_number(*v, 0, 500)) o.max_flakes = n;
@@ -201,6 +203,11 @@ std::string usage_text()
            "  /S, none             the full-screen saver\n"
            "  /C                   the settings dialog\n"
            "  /P <window>          the still preview inside an X window\n"
+           "\n"
+           "Display (the full-screen saver and the dialogs; the preview and the hack are X's):\n"
+           "  --wayland            on the Wayland compositor of $WAYLAND_DISPLAY\n"
+           "  --x11                on the X display of $DISPLAY\n"
+           "                       (without either: Wayland where a compositor answers, else X)\n"
            "\n"
            "As an XScreenSaver hack (no grab, ends on SIGTERM):\n"
            "  -root, --root        draw into the root window, or into $XSCREENSAVER_WINDOW\n"

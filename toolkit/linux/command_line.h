@@ -28,11 +28,16 @@ struct SettingOverrides {
     }
 };
 
+// Which display the saver shows on: by default a Wayland compositor where
+// one runs, else the X display.
+enum class DisplayChoice { automatic, wayland, x11 };
+
 struct CommandLine {
     std::vector<std::string> saver_arguments;  // the switch and what follows it
     SettingOverrides overrides;
     bool root = false;                         // -root, --root
     std::optional<unsigned long> window_id;    // -window-id, --window-id
+    DisplayChoice display = DisplayChoice::automatic;  // --wayland, --x11
     bool help = false;
 };
 

@@ -3,8 +3,9 @@
 #include "host/saver.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
+#include "toolkit/linux/end_signals.h"
 #include "toolkit/x11/pixel_format.h"
-#include "toolkit/x11/screen_dpi.h"
+#include "toolkit/linux/screen_dpi.h"
 #include "toolkit/x11/x11_window.h"
 #include "toolkit/x11/x_error_trap.h"
 
@@ -14,14 +15,11 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/dpms.h>
 #include <X11/extensions/scrnsaver.h>
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 
 // Dialog windows are GTK's; the build defines FROSTWISP_GTK_DIALOGS when it
 // links that backend.
@@ -35,29 +33,6 @@
 namespace fw {
 
 namespace {
-
-// SIGTERM and SIGINT reach the loop through this pipe.
-int signal_pipe[2] = {-1, -1};
-
-void on_signal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const auto written = write(signal_pipe[1], &byte, 1);
-    errno = saved;
-}
-
-void catch_end_signals()
-{
-    if (signal_pipe[0] >= 0) return;
-    if (pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    struct sigaction action{};
-    action.sa_handler = on_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
 
 // The dialogs' toolkit reads its own connection; while it has windows the
 // loop looks at it this often.
@@ -418,13 +393,11 @@ void X11Platform::watch_monitors()
 SteadyTime X11Platform::in_step(const X11Window* window, SteadyTime due, std::chrono::milliseconds interval,
                                 SteadyTime earliest) const
 {
-    for (const auto& [serial, other] : windows_) {
-        if (other == window || !other->timer_running() || other->timer_interval() != interval) continue;
-        const SteadyTime theirs = other->timer_due();
-        const auto apart = theirs > due ? theirs - due : due - theirs;
-        if (theirs >= earliest && 2 * apart <= interval) return theirs;
-    }
-    return due;
+    std::vector<SteadyTime> others;
+    for (const auto& [serial, other] : windows_)
+        if (other != window && other->timer_running() && other->timer_interval() == interval)
+            others.push_back(other->timer_due());
+    return tick_in_step(due, interval, earliest, others);
 }
 
 void X11Platform::claim_grabs(X11Window* window)
@@ -597,12 +570,10 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
     const timespec timeout{static_cast<time_t>(seconds.count()),
                            static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count())};
-    pollfd fds[2] = {{animating_ ? -1 : ConnectionNumber(display_), POLLIN, 0}, {signal_pipe[0], POLLIN, 0}};
-    const nfds_t count = signal_pipe[0] >= 0 ? 2 : 1;
+    pollfd fds[2] = {{animating_ ? -1 : ConnectionNumber(display_), POLLIN, 0}, {end_signal_fd(), POLLIN, 0}};
+    const nfds_t count = end_signal_fd() >= 0 ? 2 : 1;
     if (ppoll(fds, count, &timeout, nullptr) > 0 && count == 2 && (fds[1].revents & POLLIN)) {
-        char drained[16];
-        while (read(signal_pipe[0], drained, sizeof drained) > 0) {
-        }
+        drain_end_signals();
         signalled_ = true;
         return false;
     }

@@ -9,8 +9,8 @@
 #include "toolkit/linux/command_line.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
+#include "toolkit/linux/timer_schedule.h"
 #include "toolkit/x11/power_saving.h"
-#include "toolkit/x11/timer_schedule.h"
 
 #include <X11/Xlib.h>
 

@@ -14,7 +14,7 @@
 #include "toolkit/form.h"
 #include "toolkit/shown_tiles.h"
 #include "toolkit/x11/input_mapping.h"
-#include "toolkit/x11/timer_schedule.h"
+#include "toolkit/linux/timer_schedule.h"
 
 #include <X11/Xlib.h>
 

@@ -55,7 +55,8 @@ x11_session() {
   local number
   read -r -t 10 number <"$fifo" || fail "Xvfb did not start"
   export DISPLAY=":$number"
-  unset XSCREENSAVER_WINDOW
+  # A Wayland session around the tests would take the full-screen saver.
+  unset XSCREENSAVER_WINDOW WAYLAND_DISPLAY WAYLAND_SOCKET
   export XDG_CONFIG_HOME=$x11_tmp/config XDG_STATE_HOME=$x11_tmp/state
   mkdir -p "$XDG_CONFIG_HOME/frostwisp"
   xset s off -dpms 2>/dev/null || true

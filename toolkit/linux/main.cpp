@@ -1,7 +1,10 @@
 // The Linux program's entry point: the off-screen renderer with --render,
-// else the saver on the X display, as a hack when -root, -window-id or
-// XSCREENSAVER_WINDOW say so. Without a display only the switches that open
-// no window succeed.
+// else the saver on a display. The full-screen saver runs on the Wayland
+// compositor where one answers, else on the X display; the dialogs on the X
+// display where there is one, else on the compositor; the preview and the
+// hack (-root, -window-id, XSCREENSAVER_WINDOW) always on X, whose windows
+// they are given. --wayland and --x11 choose for the others. Without a
+// display only the switches that open no window succeed.
 #include "host/saver.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
@@ -11,9 +14,11 @@
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
 #include "toolkit/runtime_error.h"
+#include "toolkit/wayland/wayland_platform.h"
 #include "toolkit/x11/x11_platform.h"
 #include "toolkit/x11/x_error_trap.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -100,6 +105,37 @@ int run_without_display(const fw::CommandLine& command)
     return status;
 }
 
+int run_on_wayland(std::unique_ptr<fw::WaylandPlatform> platform)
+{
+    int status = 0;
+    fw::install_platform(platform.get());
+    try {
+        fw::Saver::Main();
+        platform->run();
+    } catch (const fw::ProgramEnd& end) {
+        status = end.exit_code;
+    }
+    // The surfaces and their buffers go while the connection is still open.
+    fw::Forms::discard_all();
+    fw::install_platform(nullptr);
+    return status;
+}
+
+// The saver's switch as it dispatches on it: the first two characters, in
+// capitals ("/S", "/C", "/P"); empty for none.
+std::string saver_switch(const std::vector<std::string>& arguments)
+{
+    std::string mode = arguments.empty() ? std::string() : arguments.front().substr(0, 2);
+    for (char& c : mode) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return mode;
+}
+
+bool named(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return value && *value;
+}
+
 bool window_exists(Display* display, unsigned long window)
 {
     XWindowAttributes attributes{};
@@ -132,7 +168,28 @@ int main(int argc, char** argv)
     }
     const std::optional<fw::HackTarget>& hack = hack_request.target;
 
+    // What is X's in any case; then what was asked for; then the full-screen
+    // saver where a compositor runs, and the rest where an X display is.
+    const std::string mode = saver_switch(parsed.command.saver_arguments);
+    const bool x_only = hack || mode == "/P";
+    const fw::DisplayChoice choice = parsed.command.display;
+    const auto wayland = [&] {
+        return fw::WaylandPlatform::connect(parsed.command.saver_arguments, parsed.command.overrides);
+    };
+    if (!x_only && choice == fw::DisplayChoice::wayland) {
+        if (auto platform = wayland()) return run_on_wayland(std::move(platform));
+        std::fprintf(stderr, "frostwisp: no Wayland compositor answers at %s\n",
+                     named("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "wayland-0 (WAYLAND_DISPLAY is not set)");
+        return 1;
+    }
+    const bool full_screen = mode == "/S" || mode.empty();
+    const bool session = named("WAYLAND_DISPLAY") || named("WAYLAND_SOCKET");
+    if (!x_only && choice == fw::DisplayChoice::automatic && full_screen && session)
+        if (auto platform = wayland()) return run_on_wayland(std::move(platform));
+
     Display* display = XOpenDisplay(nullptr);
+    if (!display && !x_only && choice == fw::DisplayChoice::automatic && session)
+        if (auto platform = wayland()) return run_on_wayland(std::move(platform));
     if (!display) return run_without_display(parsed.command);
     fw::install_x_error_handler();
 

@@ -1,4 +1,4 @@
-#include "toolkit/x11/screen_dpi.h"
+#include "toolkit/linux/screen_dpi.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,0 +1,196 @@
+// The Wayland backend: the full-screen saver on a Wayland compositor, one
+// scene on every output, and the dialogs through GTK on the same compositor.
+//
+// A scene is a layer-shell surface on the overlay layer of its output, above
+// every window and panel, holding the keyboard; where the compositor has no
+// layer shell, a fullscreen toplevel on that output. Its pixels go through
+// shared-memory buffers. The desktop snapshot comes from the compositor's
+// screen copy where it offers one, else it is black. The preview and the hack
+// live in X windows and stay with the X11 backend.
+#pragma once
+
+#include "toolkit/linux/command_line.h"
+#include "toolkit/linux/linux_platform.h"
+#include "toolkit/linux/override_store.h"
+#include "toolkit/linux/timer_schedule.h"
+#include "toolkit/wayland/output_layout.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct wl_display;
+struct wl_registry;
+struct wl_compositor;
+struct wl_shm;
+struct wl_seat;
+struct wl_pointer;
+struct wl_keyboard;
+struct wl_output;
+struct wl_surface;
+struct zxdg_output_manager_v1;
+struct zxdg_output_v1;
+struct zwlr_layer_shell_v1;
+struct zwlr_screencopy_manager_v1;
+struct xdg_wm_base;
+struct wp_viewporter;
+struct wp_fractional_scale_manager_v1;
+
+namespace fw {
+
+class WaylandPlatform;
+class WaylandWindow;
+
+// One output of the compositor, as its events have described it so far.
+struct WaylandOutput {
+    WaylandPlatform* owner = nullptr;
+    uint32_t name = 0;  // the registry's
+    wl_output* output = nullptr;
+    zxdg_output_v1* xdg = nullptr;
+    int32_t scale = 1;
+    int32_t transform = 0;
+    int mode_width = 0, mode_height = 0;
+    int x = 0, y = 0;  // wl_output.geometry
+    bool has_logical = false;
+    double logical_x = 0, logical_y = 0, logical_width = 0, logical_height = 0;
+    bool done = false;     // described completely at least once
+    bool changed = false;  // since the last done
+
+    OutputGeometry geometry() const;
+};
+
+// What the compositor's globals offer.
+struct WaylandGlobals {
+    wl_compositor* compositor = nullptr;
+    uint32_t compositor_version = 0;
+    wl_shm* shm = nullptr;
+    wl_seat* seat = nullptr;
+    zxdg_output_manager_v1* xdg_outputs = nullptr;
+    zwlr_layer_shell_v1* layer_shell = nullptr;
+    zwlr_screencopy_manager_v1* screencopy = nullptr;
+    uint32_t screencopy_version = 0;
+    xdg_wm_base* wm_base = nullptr;
+    wp_viewporter* viewporter = nullptr;
+    wp_fractional_scale_manager_v1* fractional_scale = nullptr;
+};
+
+class WaylandPlatform : public LinuxPlatform {
+public:
+    // Connects to the compositor that WAYLAND_DISPLAY names; nothing when
+    // none answers there.
+    static std::unique_ptr<WaylandPlatform> connect(std::vector<std::string> arguments, SettingOverrides overrides);
+    ~WaylandPlatform() override;
+
+    // Nothing to switch: the compositor's idle timer goes on counting while
+    // the saver runs, so that what it runs later (locking, powering the
+    // outputs off) still comes.
+    void set_screensaver_active(bool) override {}
+    void set_screensaver_running(bool) override {}
+    // Hides the pointer over the program's surfaces.
+    void show_cursor(bool show) override;
+    void beep() override {}
+    SettingsStore& settings() override { return settings_; }
+    // The bounding box of the outputs, in screen coordinates.
+    int screen_width_px() const override;
+    int screen_height_px() const override;
+    double twips_per_pixel_x() const override { return twips_per_pixel(); }
+    double twips_per_pixel_y() const override { return twips_per_pixel(); }
+    // What the outputs show, through the compositor's screen copy; black
+    // where it offers none.
+    Image capture_screen(int x, int y, int width, int height) override;
+    // Every output the compositor has described, in the registry's order.
+    std::vector<Monitor> listed_monitors() override;
+    bool client_size(NativeHandle, int& width, int& height) override
+    {
+        width = height = 0;
+        return false;
+    }
+    std::unique_ptr<NativeWindow> create_window(Form& form) override;
+    std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& desc) override;
+
+    // Delivers events and timer ticks while any form is loaded; returns
+    // early when a signal asks the program to end. A compositor that goes
+    // away ends the program with status 1.
+    void run();
+    void run_until_unloaded(Form& form);
+
+    const WaylandGlobals& globals() const { return globals_; }
+    wl_display* display() const { return display_; }
+    bool pointer_hidden() const { return pointer_hidden_; }
+    // The output whose monitor is area; null when none is.
+    const WaylandOutput* output_at(const Rect& area) const;
+    const WaylandOutput* output_named(uint32_t name) const;
+    // A surface point of the output (logical units) relative to its
+    // monitor's top-left corner, in screen units.
+    double to_area_x(uint32_t output, double x) const;
+    double to_area_y(uint32_t output, double y) const;
+
+    // Windows tell the loop about themselves.
+    uint64_t add(WaylandWindow* window);
+    void remove(WaylandWindow* window);
+    // A surface is destroyed: nothing more is delivered to it.
+    void surface_gone(wl_surface* surface);
+    bool alive(uint64_t serial) const;
+    // The time a timer of window with this interval comes due, in step
+    // with the others of that interval.
+    SteadyTime in_step(const WaylandWindow* window, SteadyTime due, std::chrono::milliseconds interval,
+                       SteadyTime earliest) const;
+
+    // For the listeners: the protocol's events become state here and
+    // input waits in a queue for the loop.
+    struct Input {
+        enum class Kind { enter, motion, button, key } kind;
+        wl_surface* surface;
+        double x = 0, y = 0;
+        int button = 0;
+    };
+    void global_added(wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
+    void global_removed(uint32_t name);
+    void output_done(WaylandOutput& output);
+    void seat_capabilities(uint32_t caps);
+    void pointer_entered(uint32_t serial, wl_surface* surface, double x, double y);
+    void pointer_left(wl_surface* surface);
+    void pointer_moved(double x, double y);
+    void pointer_button(uint32_t button, bool pressed);
+    void keyboard_entered(wl_surface* surface);
+    void key_pressed();
+
+private:
+    WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingOverrides overrides);
+    // Sends what is queued and handles what came, waiting at most timeout_ms
+    // (-1: until something comes) for the connection or a signal; false when
+    // a signal came.
+    bool pump(int timeout_ms);
+    bool run_once(const std::function<bool()>& wanted);
+    void deliver_input();
+    void hide_pointer();
+    [[noreturn]] void connection_lost();
+    double twips_per_pixel() const;
+    OutputLayout layout() const;
+    size_t output_index(uint32_t name) const;
+    WaylandWindow* window_of(wl_surface* surface) const;
+
+    wl_display* display_;
+    wl_registry* registry_ = nullptr;
+    WaylandGlobals globals_;
+    std::vector<std::unique_ptr<WaylandOutput>> outputs_;
+    OverrideStore settings_;
+    bool dialogs_ready_ = false;
+    bool pointer_hidden_ = false;
+    bool monitors_dirty_ = false;
+    bool signalled_ = false;
+
+    wl_pointer* pointer_ = nullptr;
+    wl_keyboard* keyboard_ = nullptr;
+    uint32_t enter_serial_ = 0;
+    wl_surface* pointer_surface_ = nullptr;
+    wl_surface* keyboard_surface_ = nullptr;
+    std::vector<Input> input_;
+
+    uint64_t next_serial_ = 1;
+    std::vector<std::pair<uint64_t, WaylandWindow*>> windows_;
+};
+
+}  // namespace fw
