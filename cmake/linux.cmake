@@ -79,6 +79,10 @@ file(CREATE_LINK ${hack_link} ${CMAKE_BINARY_DIR}/packaging/libexec/frostwisp SY
 install(FILES ${CMAKE_BINARY_DIR}/packaging/libexec/frostwisp DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
 install(FILES ${CMAKE_SOURCE_DIR}/toolkit/x11/frostwisp.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/frostwisp-settings.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The desktops' own screen savers (MATE's, Xfce's) list the savers they find
+# here; Xfce then looks for the options under the same name in the daemon's
+# config folder, frostwisp.xml.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/frostwisp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/frostwisp.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 

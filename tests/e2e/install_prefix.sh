@@ -28,6 +28,19 @@ desktop=$prefix/share/applications/frostwisp-settings.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate rejects the menu entry"
 grep -qx 'Exec=frostwisp /C' "$desktop" && grep -qx 'Icon=frostwisp' "$desktop" &&
   grep -qx 'Name=Frostwisp settings' "$desktop" || fail "the menu entry does not open the settings: $(cat "$desktop")"
+# The screen-saver entry that MATE's and Xfce's savers list: its command's
+# first word a bare name, which they look up in the daemon's hack folder; no
+# OnlyShowIn, so every desktop lists it. desktop-file-validate wants one for
+# the reserved category Screensaver: that is the one complaint it may make.
+saver_entry=$prefix/share/applications/screensavers/frostwisp.desktop
+[[ -f $saver_entry ]] || fail "no applications/screensavers/frostwisp.desktop"
+complaints=$(desktop-file-validate "$saver_entry" 2>&1 | grep -v ': hint: ')
+[[ $complaints == *'"Screensaver" in key "Categories"'*'reserved category'*OnlyShowIn* && $(wc -l <<<"$complaints") == 1 ]] ||
+  fail "desktop-file-validate: $complaints"
+for line in 'Type=Application' 'Exec=frostwisp -root' 'TryExec=frostwisp' 'Categories=Screensaver;' 'Name=Frostwisp'; do
+  grep -qxF "$line" "$saver_entry" || fail "the screen-saver entry has no '$line'"
+done
+! grep -q '^OnlyShowIn' "$saver_entry" || fail "the screen-saver entry is shown only in some desktops"
 appstreamcli validate --no-net "$prefix/share/metainfo/frostwisp.metainfo.xml" >"$tmp/appstream" 2>&1 ||
   fail "appstreamcli: $(cat "$tmp/appstream")"
 grep -q '<launchable type="desktop-id">frostwisp-settings.desktop</launchable>' \
@@ -58,6 +71,13 @@ python3 - "$xml" >"$tmp/flags" <<'EOF' || fail "the daemon's settings file does 
 import sys
 import xml.etree.ElementTree as ET
 root = ET.parse(sys.argv[1]).getroot()
+# Xfce's dialog passes arg-unset as if it were arg-set and starts every check
+# box unticked: a check box ticks a flag on, and says so.
+for e in root.iter("boolean"):
+    assert e.get("arg-set") and not e.get("arg-unset") and e.get("_label"), ET.tostring(e)
+for e in root.iter("select"):
+    assert e.get("_label"), "a list without a label"
+    assert not e.find("option").get("arg-set"), "the first choice of a list passes a flag"
 for e in root.iter():
     if e.tag == "number":
         for value in {e.get("low"), e.get("high"), e.get("default")}:

@@ -23,6 +23,7 @@ for entry in \
   "lrwxrwxrwx root/root ./usr/libexec/xscreensaver/frostwisp -> ../../bin/frostwisp" \
   "-rw-r--r-- root/root ./usr/share/xscreensaver/config/frostwisp.xml" \
   "-rw-r--r-- root/root ./usr/share/applications/frostwisp-settings.desktop" \
+  "-rw-r--r-- root/root ./usr/share/applications/screensavers/frostwisp.desktop" \
   "-rw-r--r-- root/root ./usr/share/icons/hicolor/256x256/apps/frostwisp.png" \
   "-rw-r--r-- root/root ./usr/share/man/man6/frostwisp.6.gz" \
   "-rw-r--r-- root/root ./usr/share/metainfo/frostwisp.metainfo.xml" \

@@ -13,6 +13,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/dpms.h>
 #include <X11/extensions/scrnsaver.h>
 #include <poll.h>
 #include <unistd.h>
@@ -122,6 +123,77 @@ void root_position(Display* display, Window window, int& x, int& y)
     XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
 }
 
+// The server's power saving (DPMS), with the idle time of its screen saver.
+class DpmsPower : public DisplayPower {
+public:
+    explicit DpmsPower(Display* display) : display_(display)
+    {
+        int event_base = 0, error_base = 0;
+        dpms_ = DPMSQueryExtension(display, &event_base, &error_base) && DPMSCapable(display);
+        idle_known_ = XScreenSaverQueryExtension(display, &event_base, &error_base);
+    }
+
+    std::optional<PowerTimeouts> timeouts() override
+    {
+        CARD16 level = DPMSModeOn;
+        BOOL enabled = False;
+        if (!dpms_ || !DPMSInfo(display_, &level, &enabled) || !enabled) return std::nullopt;
+        CARD16 standby = 0, suspend = 0, off = 0;
+        if (!DPMSGetTimeouts(display_, &standby, &suspend, &off)) return std::nullopt;
+        return PowerTimeouts{standby, suspend, off};
+    }
+
+    std::optional<std::chrono::milliseconds> idle_time() override
+    {
+        if (!idle_known_) return std::nullopt;
+        XScreenSaverInfo* info = XScreenSaverAllocInfo();
+        std::optional<std::chrono::milliseconds> idle;
+        if (info && XScreenSaverQueryInfo(display_, DefaultRootWindow(display_), info))
+            idle = std::chrono::milliseconds(info->idle);
+        if (info) XFree(info);
+        return idle;
+    }
+
+    PowerLevel level() override
+    {
+        CARD16 level = DPMSModeOn;
+        BOOL enabled = False;
+        if (!dpms_ || !DPMSInfo(display_, &level, &enabled)) return PowerLevel::on;
+        switch (level) {
+        case DPMSModeStandby: return PowerLevel::standby;
+        case DPMSModeSuspend: return PowerLevel::suspend;
+        case DPMSModeOff: return PowerLevel::off;
+        default: return PowerLevel::on;
+        }
+    }
+
+    void force_level(PowerLevel level) override
+    {
+        if (!dpms_) return;
+        static constexpr CARD16 modes[] = {DPMSModeOn, DPMSModeStandby, DPMSModeSuspend, DPMSModeOff};
+        XErrorTrap trap(display_);
+        DPMSForceLevel(display_, modes[static_cast<int>(level)]);
+        XSync(display_, False);
+    }
+
+private:
+    Display* display_;
+    bool dpms_ = false;
+    bool idle_known_ = false;
+};
+
+// The state of the server's screen saver, or -1 without the extension.
+int server_saver_state(Display* display)
+{
+    int event_base = 0, error_base = 0;
+    if (!XScreenSaverQueryExtension(display, &event_base, &error_base)) return -1;
+    XScreenSaverInfo* info = XScreenSaverAllocInfo();
+    int state = -1;
+    if (info && XScreenSaverQueryInfo(display, DefaultRootWindow(display), info)) state = info->state;
+    if (info) XFree(info);
+    return state;
+}
+
 }  // namespace
 
 X11Platform::X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides,
@@ -135,6 +207,7 @@ X11Platform::X11Platform(Display* display, std::vector<std::string> arguments, S
       wm_delete_window_(XInternAtom(display, "WM_DELETE_WINDOW", False)),
       wm_protocols_(XInternAtom(display, "WM_PROTOCOLS", False))
 {
+    display_power_ = std::make_unique<DpmsPower>(display);
     catch_end_signals();
 }
 
@@ -147,11 +220,39 @@ X11Platform::~X11Platform()
 void X11Platform::set_screensaver_active(bool active)
 {
     // As a hack the daemon is the screen saver; blanking and power saving are its business.
-    if (hack_mode() || saver_suspended_ == !active) return;
-    int event_base = 0, error_base = 0;
-    if (!XScreenSaverQueryExtension(display_, &event_base, &error_base)) return;
-    XScreenSaverSuspend(display_, active ? False : True);
-    saver_suspended_ = !active;
+    if (hack_mode()) return;
+    activation_off_ = !active;
+    update_saver_hold();
+}
+
+void X11Platform::set_screensaver_running(bool running)
+{
+    if (hack_mode()) return;
+    saver_running_ = running;
+    update_saver_hold();
+}
+
+void X11Platform::update_saver_hold()
+{
+    const bool wanted = activation_off_ && saver_running_;
+    if (wanted && !saver_held_) {
+        // A saver that is on already (the program started on its activation,
+        // as a locker's notifier) stays on and cycles: neither suspended nor
+        // reset. One that is disabled is held off too, in case the user
+        // switches it on while the scene runs. Suspending rather than setting
+        // a timeout of 0: the server forgets a suspension when the connection
+        // closes, a timeout it would keep.
+        const int state = server_saver_state(display_);
+        if (state != ScreenSaverOff && state != ScreenSaverDisabled) return;
+        XScreenSaverSuspend(display_, True);
+        saver_held_ = true;
+        power_saving_.emplace(*display_power_);
+        next_power_look_ = std::chrono::steady_clock::now();
+    } else if (!wanted && saver_held_) {
+        XScreenSaverSuspend(display_, False);
+        saver_held_ = false;
+        power_saving_.reset();
+    }
     XFlush(display_);
 }
 
@@ -418,9 +519,14 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
         monitors_changed();
     }
 
+    // With the outputs powered down the windows' timers wait, so that
+    // nothing is drawn and sent that no one sees.
+    SteadyTime t = std::chrono::steady_clock::now();
+    if (power_saving_ && t >= next_power_look_) next_power_look_ = t + power_saving_->check();
+    const bool dark = power_saving_ && power_saving_->outputs_off();
+
     // Timers and grab retries, each window checked again before it is used,
     // since every handler may unload forms.
-    SteadyTime t = std::chrono::steady_clock::now();
     std::vector<uint64_t> serials;
     for (const auto& entry : windows_) serials.push_back(entry.first);
     for (const uint64_t serial : serials) {
@@ -428,7 +534,7 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
         if (found == windows_.end()) continue;
         X11Window* window = found->second;
         window->retry_grabs(t);
-        if (window->timer_running() && window->timer_due() <= t) {
+        if (!dark && window->timer_running() && window->timer_due() <= t) {
             window->fire_timer(t);
             t = std::chrono::steady_clock::now();
         }
@@ -442,7 +548,7 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
     // with nothing queued it flushes what the handlers left and reads.
     animating_ = false;
     for (const auto& [serial, window] : windows_)
-        animating_ = animating_ || (window->timer_running() && window->timer_interval() <= kFrameInterval);
+        animating_ = animating_ || (!dark && window->timer_running() && window->timer_interval() <= kFrameInterval);
     if (animating_) {
         XPending(display_);
         dispatch_queued();
@@ -454,8 +560,9 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
 
     // Sleep until the next tick, an event, or a signal.
     SteadyTime wake = t + std::chrono::seconds(1);
+    if (power_saving_) wake = std::min(wake, next_power_look_);
     for (const auto& [serial, window] : windows_) {
-        if (window->timer_running()) wake = std::min(wake, window->timer_due());
+        if (!dark && window->timer_running()) wake = std::min(wake, window->timer_due());
         if (window->grab_pending()) wake = std::min(wake, t + std::chrono::milliseconds(50));
     }
     if (dialogs_ready_) wake = std::min(wake, t + kDialogPollInterval);

@@ -10,12 +10,14 @@
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
 #include "toolkit/linux/timer_schedule.h"
+#include "toolkit/x11/power_saving.h"
 
 #include <X11/Xlib.h>
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -30,11 +32,16 @@ public:
                 std::optional<HackTarget> hack);
     ~X11Platform() override;
 
-    // The X screen saver (and display power saving) is suspended while the
-    // saver runs; the server undoes it when the connection closes.
+    // The X server's own screen saver is held off only while the activation
+    // is off and the program runs as the full-screen saver, and only when the
+    // server's saver is not on already: then its cycle still comes, and
+    // whatever locks the screen on it. While held off, the server's power
+    // saving stands still with it, and the program powers the outputs down
+    // itself at the user's timeouts. The server lifts the hold when the
+    // connection closes, so a program that dies leaves nothing switched off.
+    // The settings dialog and the preview leave all of it alone.
     void set_screensaver_active(bool active) override;
-    // X has no such flag.
-    void set_screensaver_running(bool) override {}
+    void set_screensaver_running(bool running) override;
     // Hides the pointer over the program's windows.
     void show_cursor(bool show) override;
     void beep() override;
@@ -63,6 +70,9 @@ public:
     void run_until_unloaded(Form& form);
 
     Display* display() const { return display_; }
+    // What the power saving is read from and told; the server's DPMS unless
+    // a test gives another.
+    void use_display_power(std::unique_ptr<DisplayPower> power) { display_power_ = std::move(power); }
     bool hack_mode() const { return hack_.has_value(); }
     // The window a hack draws into.
     Window hack_window() const;
@@ -103,6 +113,7 @@ private:
     void dispatch_queued();
     void pump_dialogs();
     double twips_per_pixel() const;
+    void update_saver_hold();
 
     Display* display_;
     std::optional<HackTarget> hack_;
@@ -110,7 +121,13 @@ private:
     std::optional<double> xft_dpi_;
     double dpi_;  // Xft.dpi, or 96
     bool pointer_hidden_ = false;
-    bool saver_suspended_ = false;
+    bool activation_off_ = false;
+    bool saver_running_ = false;
+    bool saver_held_ = false;  // the server's screen saver suspended by us
+    std::unique_ptr<DisplayPower> display_power_;
+    // Counts the power-saving timeouts while the server's saver is held off.
+    std::optional<PowerSaving> power_saving_;
+    SteadyTime next_power_look_{};
     bool dialogs_ready_ = false;
     Cursor blank_cursor_ = 0;
     Atom wm_delete_window_;
