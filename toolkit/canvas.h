@@ -45,6 +45,17 @@ struct Image {
     bool empty() const { return width <= 0 || height <= 0; }
 };
 
+// A black picture of width x height (none of a size below zero): what a
+// screen capture starts from, and gives where the screen cannot be read.
+inline Image black_image(int width, int height)
+{
+    Image shot;
+    shot.width = std::max(width, 0);
+    shot.height = std::max(height, 0);
+    shot.pixels.assign(static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height), 0);
+    return shot;
+}
+
 // Where a canvas keeps its pixels. The default owns a vector; a backend may
 // hand out memory it can show directly (a shared-memory image, a DIB section).
 class PixelStore {

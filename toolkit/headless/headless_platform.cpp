@@ -164,10 +164,7 @@ void HeadlessPlatform::open_url(const std::string& url) { calls.push_back("open 
 Image HeadlessPlatform::capture_screen(int x, int y, int width, int height)
 {
     captures.push_back({x, y, x + width, y + height});
-    Image shot;
-    shot.width = std::max(width, 0);
-    shot.height = std::max(height, 0);
-    shot.pixels.assign(static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height), rgb(0, 0, 0));
+    Image shot = black_image(width, height);
     const Image& d = options_.desktop;
     for (int row = 0; row < shot.height; ++row)
         for (int col = 0; col < shot.width; ++col) {

@@ -4,6 +4,7 @@
 // the next instead of piling ticks up.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -29,5 +30,40 @@ inline SteadyTime tick_in_step(SteadyTime due, std::chrono::milliseconds interva
     }
     return due;
 }
+
+// A window's timer in an event loop: its interval, whether it runs, and when
+// it is due next. align(due, interval, earliest) puts a due time in step
+// with the loop's other timers (tick_in_step over them).
+class TickTimer {
+public:
+    bool running() const { return enabled_ && interval_ > 0; }
+    SteadyTime due() const { return due_; }
+    std::chrono::milliseconds interval() const { return std::chrono::milliseconds(interval_); }
+
+    template <class Align> void set(int interval_ms, bool enabled, Align align)
+    {
+        if (enabled && !enabled_) {
+            const SteadyTime t = std::chrono::steady_clock::now();
+            due_ = align(t + std::chrono::milliseconds(interval_ms), std::chrono::milliseconds(interval_ms), t);
+        }
+        interval_ = interval_ms;
+        enabled_ = enabled;
+    }
+    void stop() { enabled_ = false; }
+    // After the tick that was due at due and fired at fired: the next one,
+    // unless the tick's handler stopped and restarted the timer, which has
+    // set its own due time then.
+    template <class Align> void advance(SteadyTime due, SteadyTime fired, Align align)
+    {
+        if (!enabled_ || due_ != due) return;
+        const SteadyTime finished = std::max(fired, std::chrono::steady_clock::now());
+        due_ = align(next_tick_due(due, interval(), finished), interval(), finished);
+    }
+
+private:
+    int interval_ = 0;
+    bool enabled_ = false;
+    SteadyTime due_{};
+};
 
 }  // namespace fw

@@ -198,15 +198,6 @@ const zwlr_screencopy_frame_v1_listener screencopy_listener = {
     [](void* data, zwlr_screencopy_frame_v1*) { copy_of(data).can_copy = true; },
 };
 
-Image black_image(int width, int height)
-{
-    Image shot;
-    shot.width = std::max(width, 0);
-    shot.height = std::max(height, 0);
-    shot.pixels.assign(static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height), rgb(0, 0, 0));
-    return shot;
-}
-
 }  // namespace
 
 OutputGeometry WaylandOutput::geometry() const

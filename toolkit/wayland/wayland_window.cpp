@@ -26,8 +26,6 @@ namespace {
 // still reads the last; a third covers a compositor that keeps one longer.
 constexpr size_t kMostBuffers = 3;
 
-SteadyTime now() { return std::chrono::steady_clock::now(); }
-
 WaylandWindow& window_of(void* data) { return *static_cast<WaylandWindow*>(data); }
 
 const zwlr_layer_surface_v1_listener layer_listener = {
@@ -381,27 +379,22 @@ void WaylandWindow::present()
 
 void WaylandWindow::set_timer(int interval_ms, bool enabled)
 {
-    if (enabled && !timer_enabled_) {
-        const SteadyTime t = now();
-        timer_due_ = owner_.in_step(this, t + std::chrono::milliseconds(interval_ms),
-                                    std::chrono::milliseconds(interval_ms), t);
-    }
-    timer_interval_ = interval_ms;
-    timer_enabled_ = enabled;
+    timer_.set(interval_ms, enabled, [this](SteadyTime due, std::chrono::milliseconds interval, SteadyTime earliest) {
+        return owner_.in_step(this, due, interval, earliest);
+    });
 }
 
 void WaylandWindow::fire_timer(SteadyTime t)
 {
-    const SteadyTime due = timer_due_;
+    const SteadyTime due = timer_.due();
+    Form& form = form_;
     WaylandPlatform& owner = owner_;
     const uint64_t serial = serial_;
-    form_.Timer_Timer();
+    form.Timer_Timer();
     if (!owner.alive(serial)) return;
-    if (timer_enabled_ && timer_due_ == due) {
-        const SteadyTime finished = std::max(t, now());
-        const std::chrono::milliseconds interval(timer_interval_);
-        timer_due_ = owner.in_step(this, next_tick_due(due, interval, finished), interval, finished);
-    }
+    timer_.advance(due, t, [this](SteadyTime next, std::chrono::milliseconds interval, SteadyTime earliest) {
+        return owner_.in_step(this, next, interval, earliest);
+    });
 }
 
 void WaylandWindow::deliver_enter(double x, double y) { deliver_motion(x, y); }
@@ -420,7 +413,7 @@ void WaylandWindow::destroy()
 {
     if (destroyed_) return;
     destroyed_ = true;
-    timer_enabled_ = false;
+    timer_.stop();
     unplace();
     wl_display_flush(owner_.display());
 }

@@ -62,9 +62,9 @@ public:
 
     uint64_t serial() const { return serial_; }
     wl_surface* surface() const { return surface_; }
-    bool timer_running() const { return timer_enabled_ && timer_interval_ > 0; }
-    SteadyTime timer_due() const { return timer_due_; }
-    std::chrono::milliseconds timer_interval() const { return std::chrono::milliseconds(timer_interval_); }
+    bool timer_running() const { return timer_.running(); }
+    SteadyTime timer_due() const { return timer_.due(); }
+    std::chrono::milliseconds timer_interval() const { return timer_.interval(); }
 
     // For the listeners, which only note what came.
     void configured(uint32_t serial, int width, int height);
@@ -119,9 +119,7 @@ private:
     // What the surface on the screen shows, for the damage of the next frame.
     ShownTiles shown_;
 
-    int timer_interval_ = 0;
-    bool timer_enabled_ = false;
-    SteadyTime timer_due_{};
+    TickTimer timer_;
 };
 
 }  // namespace fw

@@ -263,10 +263,7 @@ double Win32Platform::twips_per_pixel_y() const { return std::max(1440 / system_
 
 Image Win32Platform::capture_screen(int x, int y, int width, int height)
 {
-    Image shot;
-    shot.width = std::max(width, 0);
-    shot.height = std::max(height, 0);
-    shot.pixels.assign(static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height), rgb(0, 0, 0));
+    Image shot = black_image(width, height);
     if (shot.empty()) return shot;
 
     HDC display = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);

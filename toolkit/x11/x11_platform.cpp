@@ -40,15 +40,6 @@ constexpr auto kDialogPollInterval = std::chrono::milliseconds(10);
 // Timers at least this fast drive the reading of the connection.
 constexpr auto kFrameInterval = std::chrono::milliseconds(50);
 
-Image black_image(int width, int height)
-{
-    Image shot;
-    shot.width = std::max(width, 0);
-    shot.height = std::max(height, 0);
-    shot.pixels.assign(static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height), rgb(0, 0, 0));
-    return shot;
-}
-
 // Copies an X image into shot at (dx, dy).
 void copy_pixels(XImage* image, const PixelFormat& format, Image& shot, int dx, int dy)
 {

@@ -292,35 +292,29 @@ void X11Window::move(int left, int top, int width, int height)
 
 void X11Window::set_timer(int interval_ms, bool enabled)
 {
-    if (enabled && !timer_enabled_) {
-        const SteadyTime t = now();
-        timer_due_ = owner_.in_step(this, t + std::chrono::milliseconds(interval_ms), std::chrono::milliseconds(interval_ms), t);
-    }
-    timer_interval_ = interval_ms;
-    timer_enabled_ = enabled;
+    timer_.set(interval_ms, enabled, [this](SteadyTime due, std::chrono::milliseconds interval, SteadyTime earliest) {
+        return owner_.in_step(this, due, interval, earliest);
+    });
 }
 
 void X11Window::fire_timer(SteadyTime t)
 {
-    const SteadyTime due = timer_due_;
+    const SteadyTime due = timer_.due();
     Form& form = form_;
     X11Platform& owner = owner_;
     const uint64_t serial = serial_;
     form.Timer_Timer();
     if (!owner.alive(serial)) return;
-    // A handler that stopped and restarted the timer has set its own due time.
-    if (timer_enabled_ && timer_due_ == due) {
-        const SteadyTime finished = std::max(t, now());
-        const std::chrono::milliseconds interval(timer_interval_);
-        timer_due_ = owner.in_step(this, next_tick_due(due, interval, finished), interval, finished);
-    }
+    timer_.advance(due, t, [this](SteadyTime next, std::chrono::milliseconds interval, SteadyTime earliest) {
+        return owner_.in_step(this, next, interval, earliest);
+    });
 }
 
 void X11Window::destroy()
 {
     if (destroyed_) return;
     destroyed_ = true;
-    timer_enabled_ = false;
+    timer_.stop();
     grab_pending_ = false;
     if (keyboard_grabbed_) XUngrabKeyboard(display_, CurrentTime);
     if (pointer_grabbed_) XUngrabPointer(display_, CurrentTime);

@@ -51,9 +51,9 @@ public:
     void retry_grabs(SteadyTime now);
 
     uint64_t serial() const { return serial_; }
-    bool timer_running() const { return timer_enabled_ && timer_interval_ > 0; }
-    SteadyTime timer_due() const { return timer_due_; }
-    std::chrono::milliseconds timer_interval() const { return std::chrono::milliseconds(timer_interval_); }
+    bool timer_running() const { return timer_.running(); }
+    SteadyTime timer_due() const { return timer_.due(); }
+    std::chrono::milliseconds timer_interval() const { return timer_.interval(); }
     bool grab_pending() const { return grab_pending_; }
     // A full-screen window on the display, which the program's grabs belong to.
     bool wants_grabs() const;
@@ -109,9 +109,7 @@ private:
     int damage_left_ = 0, damage_top_ = 0, damage_right_ = 0, damage_bottom_ = 0;
 
     ClickTracker clicks_;
-    int timer_interval_ = 0;
-    bool timer_enabled_ = false;
-    SteadyTime timer_due_{};
+    TickTimer timer_;
 };
 
 }  // namespace fw
