@@ -255,7 +255,11 @@ WaylandPlatform::~WaylandPlatform()
     if (g.viewporter) wp_viewporter_destroy(g.viewporter);
     if (g.wm_base) xdg_wm_base_destroy(g.wm_base);
     if (g.screencopy) zwlr_screencopy_manager_v1_destroy(g.screencopy);
-    if (g.layer_shell) zwlr_layer_shell_v1_destroy(g.layer_shell);
+    // The layer shell has a destroy request from version 3 on.
+    if (g.layer_shell && wl_proxy_get_version(reinterpret_cast<wl_proxy*>(g.layer_shell)) >= 3)
+        zwlr_layer_shell_v1_destroy(g.layer_shell);
+    else if (g.layer_shell)
+        wl_proxy_destroy(reinterpret_cast<wl_proxy*>(g.layer_shell));
     if (g.xdg_outputs) zxdg_output_manager_v1_destroy(g.xdg_outputs);
     if (g.shm) wl_shm_destroy(g.shm);
     if (g.compositor) wl_compositor_destroy(g.compositor);
