@@ -65,7 +65,7 @@ const wl_output_listener output_listener = {
     },
     [](void* data, wl_output*, int32_t scale) {
         WaylandOutput& o = output_of(data);
-        o.scale = std::max(scale, 1);
+        o.scale = std::clamp(scale, 1, 16);
         o.changed = true;
     },
     [](void*, wl_output*, const char*) {},
@@ -184,7 +184,9 @@ const zwlr_screencopy_frame_v1_listener screencopy_listener = {
         ScreenCopy& c = copy_of(data);
         // The first 32-bit format this program reads; version 3 lists others
         // (dma-buf among them) and says when the list is complete.
-        if (c.buffer_known || !readable_format(format)) return;
+        if (c.buffer_known || !readable_format(format) || width == 0 || height == 0 ||
+            stride / 4 < width || height > (1u << 15) || stride > (1u << 17))
+            return;
         c.buffer_known = true;
         c.format = format, c.width = width, c.height = height, c.stride = stride;
     },

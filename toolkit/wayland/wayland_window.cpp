@@ -200,16 +200,16 @@ void WaylandWindow::unplace()
 void WaylandWindow::configured(uint32_t serial, int width, int height)
 {
     configure_serial_ = serial;
-    width_ = width;
-    height_ = height;
+    width_ = std::clamp(width, 0, 1 << 15);
+    height_ = std::clamp(height, 0, 1 << 15);
     pending_configure_ = true;
 }
 
 void WaylandWindow::toplevel_acked(uint32_t serial)
 {
     configure_serial_ = serial;
-    width_ = toplevel_width_;
-    height_ = toplevel_height_;
+    width_ = std::clamp(toplevel_width_, 0, 1 << 15);
+    height_ = std::clamp(toplevel_height_, 0, 1 << 15);
     pending_configure_ = true;
 }
 
@@ -222,26 +222,24 @@ void WaylandWindow::frame_done()
 
 void WaylandWindow::device_size(int& width, int& height) const
 {
-    int w = width_, h = height_;
+    // No output is larger than this: a bigger answer is no size to draw at.
+    constexpr double kLargest = 16384;
     const WaylandOutput* output = owner_.output_named(output_);
-    const int scale = output ? output->scale : 1;
+    double w = width_, h = height_;
     if (w <= 0 || h <= 0) {
         // The compositor left the size to the program: the output's.
-        if (output) {
-            const OutputGeometry g = output->geometry();
-            width = g.device_width;
-            height = g.device_height;
-            return;
-        }
-        w = h = 1;
+        const OutputGeometry g = output ? output->geometry() : OutputGeometry{};
+        w = g.device_width;
+        h = g.device_height;
+    } else if (fractional_ && viewport_) {
+        w *= fractional_ / 120.0;
+        h *= fractional_ / 120.0;
+    } else if (output) {
+        w *= output->scale;
+        h *= output->scale;
     }
-    if (fractional_ && viewport_) {
-        width = std::max(static_cast<int>(std::lround(w * (fractional_ / 120.0))), 1);
-        height = std::max(static_cast<int>(std::lround(h * (fractional_ / 120.0))), 1);
-    } else {
-        width = w * scale;
-        height = h * scale;
-    }
+    width = static_cast<int>(std::lround(std::clamp(w, 1.0, kLargest)));
+    height = static_cast<int>(std::lround(std::clamp(h, 1.0, kLargest)));
 }
 
 void WaylandWindow::update()
