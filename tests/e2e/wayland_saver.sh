@@ -18,7 +18,10 @@ pointer_start
 # Starts the saver with the pointer at (x, y) of the 3200x1080 layout and
 # waits for a scene on both outputs.
 start_with_pointer_at() {
-  pointer abs "$1" "$2" 3200 1080 || fail "the virtual pointer does not move"
+  # Absolute motion spans the whole layout, every output sway has.
+  local extent
+  extent=$(outputs | awk '{ w = $2 + $4; h = $3 + $5; if (w > W) W = w; if (h > H) H = h } END { print W, H }')
+  pointer abs "$1" "$2" $extent || fail "the virtual pointer does not move"
   shift 2
   start_saver "$@"
   wait_for_band 3000 HEADLESS-1 "$second" || fail "no scene on both outputs after ${waited_ms} ms"
@@ -104,11 +107,16 @@ running "$saver_pid" || fail "steps of 2 pixels ended the saver"
 steps "0 -3"
 ends_after "a 3-pixel step upwards"
 
-# ---- one pointer path across the seam at x = 1920
-start_with_pointer_at 1914 500
+# ---- one pointer path across the seam at x = 1920, the pointer hidden on
+# each output it enters (the protocol as the program logs it)
+WAYLAND_DEBUG=1 start_with_pointer_at 1914 500
 steps "2 0" "2 0" "2 0" "2 0" "2 0" "-2 0" "-2 0" "-2 0"
 sleep 0.3
 running "$saver_pid" || fail "steps of 2 pixels across the seam ended the saver"
+enters=$(grep -c 'wl_pointer@[0-9]*\.enter(' "$wl_tmp/saver.err")
+hidden=$(grep -c -- '-> wl_pointer@[0-9]*\.set_cursor([0-9]*, nil, 0, 0)' "$wl_tmp/saver.err")
+(( enters >= 3 && hidden >= enters )) || fail "the pointer entered $enters times and was hidden $hidden times"
+note "the pointer entered the outputs $enters times and was hidden each time"
 steps "3 0"
 ends_after "a 3-pixel step across the seam"
 
