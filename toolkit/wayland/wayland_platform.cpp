@@ -646,14 +646,8 @@ bool WaylandPlatform::run_once(const std::function<bool()>& wanted)
     if (monitors_dirty_) {
         monitors_dirty_ = false;
         monitors_changed();
-        std::vector<uint64_t> shown;
-        for (const auto& entry : windows_) shown.push_back(entry.first);
-        for (const uint64_t serial : shown)
-            for (const auto& [s, w] : windows_)
-                if (s == serial) {
-                    w->outputs_changed();
-                    break;
-                }
+        // Placing a surface runs no handler: the windows stay as they are.
+        for (const auto& [serial, w] : windows_) w->outputs_changed();
     }
 
     // What the compositor asked of each window, then input, then timers;

@@ -190,7 +190,7 @@ void WaylandWindow::unplace()
     surface_ = nullptr;
     placed_on_ = nullptr;
     buffers_.clear();
-    configured_ = pending_configure_ = pending_resize_ = closed_ = frame_came_ = false;
+    configured_ = pending_configure_ = pending_resize_ = closed_ = false;
     fractional_ = 0;
     width_ = height_ = toplevel_width_ = toplevel_height_ = 0;
     buffer_scale_ = 1;
@@ -217,7 +217,6 @@ void WaylandWindow::frame_done()
 {
     if (frame_) wl_callback_destroy(frame_);
     frame_ = nullptr;
-    frame_came_ = true;
 }
 
 void WaylandWindow::device_size(int& width, int& height) const
@@ -281,7 +280,7 @@ void WaylandWindow::update()
             frame_ = nullptr;
         }
     }
-    if (frame_came_) frame_came_ = false;
+    // A refresh that waited for the last frame's callback goes out now.
     if (wanted_) present();
 }
 
@@ -305,7 +304,6 @@ WaylandWindow::Buffer* WaylandWindow::free_buffer()
     wl_shm_pool* pool = wl_shm_create_pool(owner_.globals().shm, b->memory.fd(), static_cast<int32_t>(b->memory.size()));
     b->buffer = wl_shm_pool_create_buffer(pool, 0, canvas.width(), canvas.height(), stride, WL_SHM_FORMAT_XRGB8888);
     wl_shm_pool_destroy(pool);
-    // The descriptor has done its work once the compositor has mapped it.
     b->width = canvas.width();
     b->height = canvas.height();
     wl_buffer_add_listener(b->buffer, &buffer_listener, b.get());

@@ -114,7 +114,6 @@ private:
 
     std::vector<std::unique_ptr<Buffer>> buffers_;
     wl_callback* frame_ = nullptr;
-    bool frame_came_ = false;
     bool wanted_ = false;  // a refresh waits for the frame callback
     // What the surface on the screen shows, for the damage of the next frame.
     ShownTiles shown_;
