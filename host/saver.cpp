@@ -8,6 +8,7 @@
 #include "scene/scene_group.h"
 #include "toolkit/numbers.h"
 #include "toolkit/platform.h"
+#include "toolkit/runtime_error.h"
 
 #include <algorithm>
 #include <bit>
@@ -193,7 +194,13 @@ void LoadConfig()
     if (!trap.line(50050, [&] { s.Date = to_int16(stored_number("Date", "1")); })) s.Date = 1;
     if (!trap.line(50060, [&] { s.Time = to_int16(stored_number("Time", "1")); })) s.Time = 1;
     if (!trap.line(50070, [&] { s.Restart = to_int16(stored_number("Restart", "1")); })) s.Restart = 1;
-    if (!trap.line(50080, [&] { s.rTime = to_int32(stored_number("rTime", "600")); })) s.rTime = 600;
+    // An interval below a second would rebuild the scene at every tick, and
+    // a background drawn at random would flash.
+    if (!trap.line(50080, [&] {
+            s.rTime = to_int32(stored_number("rTime", "600"));
+            if (s.rTime < 1) raise_error(err::invalid_property);
+        }))
+        s.rTime = 600;
     if (!trap.line(50090, [&] { s.Background = to_int16(stored_number("Background", "4")); })) s.Background = 4;
     trap.line(50100, [&] {
         if (s.Background == 4) s.RandomBack = true;

@@ -162,7 +162,7 @@ TEST_F(SaverTest, StoredTextsConvertByTheRules)
     EXPECT_EQ(Saver::SaverSettings.Background, 2);
     EXPECT_FALSE(Saver::SaverSettings.RandomBack);
     EXPECT_EQ(Saver::SaverSettings.SpeedF, 4.88f);
-    EXPECT_EQ(Saver::SaverSettings.rTime, -30);  // no range check on load
+    EXPECT_EQ(Saver::SaverSettings.rTime, 600);  // below a second: recorded, the default used
 }
 
 TEST_F(SaverTest, BadStoredTextIsReportedThreeTimesThenTakesTheDefault)
