@@ -44,6 +44,25 @@ save_with_ok
 cmp "$x11_tmp/cr.ini" "$ini" || fail "OK changed a file with CR line ends: $(od -c "$ini" | head)"
 note "odd files read and written back byte for byte"
 
+# ---- a file of exactly 1 MiB, the most a user may write: OK keeps it, the
+# next start reads it, nothing goes aside. OK adds the keys it lacks.
+values=(Date=0 Background=1)
+{
+  printf '[Settings]\n'
+  printf '%s\n' "${values[@]}"
+  yes '; a note of the user, kept as it is' | head -n 40000
+} | head -c 1048576 >"$ini"
+[[ $(stat -c %s "$ini") -eq 1048576 ]] || fail "the test's file is not 1 MiB"
+save_with_ok
+[[ ! -e $folder/frostwisp.ini.bad ]] || fail "OK moved a file of 1 MiB aside"
+for v in "${values[@]}"; do grep -qx "$v" "$ini" || fail "OK lost $v from a file of 1 MiB"; done
+start_saver /S
+sleep 1
+band=$(count_colour root "119 172 252" 5 0 300 0 500 0 700 0 900 0 1019 0)
+kill "$saver_pid"
+(( band >= 4 )) || fail "the saver did not read the stored blue background from a file of $(stat -c %s "$ini") bytes"
+note "a file of 1 MiB kept by OK ($(stat -c %s "$ini") bytes after it) and read by the next start"
+
 # ---- no text at all: moved aside, never over an earlier one
 head -c 300 /dev/urandom >"$x11_tmp/junk1"
 head -c 300 /dev/urandom >"$x11_tmp/junk2"

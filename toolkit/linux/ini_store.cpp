@@ -177,9 +177,19 @@ void IniStore::write_all(std::string_view app, std::string_view section, const S
     struct stat st {};
     const Found found = read_existing(target, old, st);
     IniText ini;
-    const bool not_ours = found == Found::too_large || (found == Found::file && !IniText::parse(old, ini));
+    bool not_ours = found == Found::too_large || (found == Found::file && !IniText::parse(old, ini));
     for (const auto& [key, value] : values) ini.set(section, key, value);
-    const std::string text = ini.str();
+    std::string text = ini.str();
+    if (text.size() > max_file_size && !not_ours) {
+        // What the user wrote leaves no room for the settings: that file goes
+        // aside and the settings alone are written.
+        not_ours = true;
+        ini = IniText();
+        for (const auto& [key, value] : values) ini.set(section, key, value);
+        text = ini.str();
+    }
+    // Never a file that the next read would refuse.
+    if (text.size() > max_file_size) raise_error(err::path_file_access);
 
     const std::filesystem::path folder = target.parent_path().empty() ? "." : target.parent_path();
     const mode_t mode = found == Found::missing ? 0666 : (st.st_mode & 0777);

@@ -31,8 +31,12 @@ public:
 
     std::filesystem::path file_for(std::string_view app) const;
 
-    // Larger files are no settings file: they read as empty and are moved aside.
-    static constexpr size_t max_file_size = size_t{1} << 20;
+    // Up to max_file_size of what the user wrote, and room for the lines the
+    // program adds to it, so that every file it writes it also reads. Larger
+    // files are no settings file: they read as empty and are moved aside.
+    static constexpr size_t max_user_text = size_t{1} << 20;
+    static constexpr size_t room_for_settings = 4096;
+    static constexpr size_t max_file_size = max_user_text + room_for_settings;
 
 private:
     std::filesystem::path dir_;
