@@ -57,7 +57,12 @@ int16_t ErrPtnr::OnError(std::string_view module, std::string_view procedure, co
     // this program, so there is nothing to reset here.
     AppendProtocolFile();
     platform().beep();
+    // Where this ends the saver, its caller learns that it ended on an error;
+    // where the program goes on, a later end is an ordinary one.
+    const int status = platform().end_status();
+    platform().set_end_status(status_after_error);
     Saver::exitScreensaver();
+    platform().set_end_status(status);
     return 0;
 }
 

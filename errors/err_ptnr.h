@@ -16,6 +16,9 @@ class ErrPtnr {
 public:
     static ErrPtnr& instance();
 
+    // The exit status of a program that a run-time error ended.
+    static constexpr int status_after_error = 1;
+
     // Records and reports the error being handled; the answer tells the
     // caller what to do next (always 0: run the failing line again).
     int16_t OnError(std::string_view module, std::string_view procedure, const RuntimeError& error, int line);

@@ -138,8 +138,12 @@ public:
     virtual std::unique_ptr<NativeWindow> create_window(Form& form) = 0;
     virtual std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& font) = 0;
 
-    // Ends the program at once: no unload handlers, open files closed.
+    // Ends the program at once, with end_status(): no unload handlers, open
+    // files closed.
     [[noreturn]] virtual void end_program() = 0;
+    // 0, unless the program ends because of a run-time error.
+    int end_status() const { return end_status_; }
+    void set_end_status(int status) { end_status_ = status; }
 
 protected:
     // Called when the first handler is installed: the backend starts to
@@ -148,6 +152,7 @@ protected:
 
 private:
     std::function<void()> monitors_changed_;
+    int end_status_ = 0;
 };
 
 // The backend installed by the entry point; one per process.

@@ -201,7 +201,7 @@ std::unique_ptr<TextRenderer> HeadlessPlatform::create_text_renderer(const FontS
 void HeadlessPlatform::end_program()
 {
     calls.push_back("end");
-    throw ProgramEnd{0};
+    throw ProgramEnd{end_status()};
 }
 
 void HeadlessPlatform::advance(uint32_t ms)

@@ -175,7 +175,7 @@ bool LinuxPlatform::append_log_file(const std::filesystem::path& file, std::stri
 void LinuxPlatform::end_program()
 {
     std::fflush(nullptr);
-    std::_Exit(0);
+    std::_Exit(end_status());
 }
 
 }  // namespace fw

@@ -329,7 +329,7 @@ std::unique_ptr<TextRenderer> Win32Platform::create_text_renderer(const FontSpec
 void Win32Platform::end_program()
 {
     std::fflush(nullptr);
-    ExitProcess(0);
+    ExitProcess(static_cast<UINT>(end_status()));
 }
 
 }  // namespace fw
