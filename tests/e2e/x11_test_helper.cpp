@@ -91,10 +91,13 @@ int read_pixels(Display* d, int argc, char** argv)
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(d, window, &attributes)) return fail("no such window");
     const Visual* v = attributes.visual;
+    // Channels narrower than 8 bits (an 8-bit screen's 3-3-2) widened to 0-255.
     auto channel = [](unsigned long pixel, unsigned long mask) {
+        if (!mask) return 0;
         int shift = 0;
-        while (mask && !((mask >> shift) & 1)) ++shift;
-        return static_cast<int>(((pixel & mask) >> shift) & 0xFF);
+        while (!((mask >> shift) & 1)) ++shift;
+        const unsigned long top = mask >> shift;
+        return static_cast<int>(((pixel & mask) >> shift) * 255 / top);
     };
     for (int i = 3; i + 1 < argc; i += 2) {
         const int x = std::atoi(argv[i]), y = std::atoi(argv[i + 1]);

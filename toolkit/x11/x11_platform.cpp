@@ -6,6 +6,7 @@
 #include "toolkit/linux/end_signals.h"
 #include "toolkit/x11/pixel_format.h"
 #include "toolkit/linux/screen_dpi.h"
+#include "toolkit/runtime_error.h"
 #include "toolkit/x11/x11_window.h"
 #include "toolkit/x11/x_error_trap.h"
 
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 
 // Dialog windows are GTK's; the build defines FROSTWISP_GTK_DIALOGS when it
 // links that backend.
@@ -41,17 +43,44 @@ constexpr auto kDialogPollInterval = std::chrono::milliseconds(10);
 constexpr auto kFrameInterval = std::chrono::milliseconds(50);
 
 // Copies an X image into shot at (dx, dy).
-void copy_pixels(XImage* image, const PixelFormat& format, Image& shot, int dx, int dy)
+// How the screen's pixels read as colours: through the channel masks of a
+// true-colour visual, or through the colour map of one with a palette.
+struct ScreenColors {
+    PixelFormat format;
+    std::vector<Color> palette;  // by pixel value; empty for true colour
+
+    Color of(unsigned long pixel) const
+    {
+        if (palette.empty()) return format.to_color(pixel);
+        return pixel < palette.size() ? palette[pixel] : Color{0};
+    }
+};
+
+ScreenColors screen_colors(Display* display)
 {
-    const bool words = format.is_xrgb8888() && image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
-                       std::endian::native == std::endian::little;
+    const int screen = DefaultScreen(display);
+    const Visual* visual = DefaultVisual(display, screen);
+    ScreenColors colors{PixelFormat::from_masks(visual->red_mask, visual->green_mask, visual->blue_mask), {}};
+    if (visual->c_class == TrueColor || visual->c_class == DirectColor || DefaultDepth(display, screen) > 12)
+        return colors;
+    std::vector<XColor> cells(size_t{1} << DefaultDepth(display, screen));
+    for (size_t i = 0; i < cells.size(); ++i) cells[i].pixel = i;
+    XQueryColors(display, DefaultColormap(display, screen), cells.data(), static_cast<int>(cells.size()));
+    for (const XColor& c : cells) colors.palette.push_back(rgb(c.red >> 8, c.green >> 8, c.blue >> 8));
+    return colors;
+}
+
+void copy_pixels(XImage* image, const ScreenColors& colors, Image& shot, int dx, int dy)
+{
+    const bool words = colors.palette.empty() && colors.format.is_xrgb8888() && image->bits_per_pixel == 32 &&
+                       image->byte_order == LSBFirst && std::endian::native == std::endian::little;
     for (int y = 0; y < image->height; ++y) {
         Color* out = shot.pixels.data() + static_cast<size_t>(dy + y) * static_cast<size_t>(shot.width) + dx;
         if (words) {
             const auto* in = reinterpret_cast<const uint32_t*>(image->data + static_cast<ptrdiff_t>(y) * image->bytes_per_line);
             for (int x = 0; x < image->width; ++x) out[x] = in[x] & 0xFFFFFFu;
         } else {
-            for (int x = 0; x < image->width; ++x) out[x] = format.to_color(XGetPixel(image, x, y));
+            for (int x = 0; x < image->width; ++x) out[x] = colors.of(XGetPixel(image, x, y));
         }
     }
 }
@@ -219,8 +248,36 @@ void X11Platform::set_screensaver_active(bool active)
 void X11Platform::set_screensaver_running(bool running)
 {
     if (hack_mode()) return;
+    if (running && !claim_display()) {
+        // A second saver would cover the first, and a key would end only one.
+        std::fprintf(stderr, "frostwisp: the saver already runs on this display\n");
+        end_program();
+    }
     saver_running_ = running;
     update_saver_hold();
+}
+
+bool X11Platform::claim_display()
+{
+    if (claim_window_) return true;
+    // The selection goes with the connection of its owner, so a saver that
+    // dies leaves no claim behind. The check and the claim are one step for
+    // the server, so that of two savers started together one runs.
+    const Atom selection = XInternAtom(display_, "_FROSTWISP_SAVER", False);
+    const Window root = DefaultRootWindow(display_);
+    XSetWindowAttributes attributes{};
+    const Window owner = XCreateWindow(display_, root, -1, -1, 1, 1, 0, 0, InputOnly, CopyFromParent, 0, &attributes);
+    XGrabServer(display_);
+    const bool vacant = XGetSelectionOwner(display_, selection) == None;
+    if (vacant) XSetSelectionOwner(display_, selection, owner, CurrentTime);
+    XUngrabServer(display_);
+    XSync(display_, False);
+    if (!vacant) {
+        XDestroyWindow(display_, owner);
+        return false;
+    }
+    claim_window_ = owner;
+    return true;
 }
 
 void X11Platform::update_saver_hold()
@@ -320,17 +377,23 @@ Image X11Platform::capture_screen(int x, int y, int width, int height)
     const long bottom = std::min<long>(static_cast<long>(origin_y) + y + height, sh);
     if (left >= right || top >= bottom) return shot;
 
-    XImage* image = XGetImage(display_, source, static_cast<int>(left), static_cast<int>(top),
-                              static_cast<unsigned>(right - left), static_cast<unsigned>(bottom - top), AllPlanes,
-                              ZPixmap);
-    if (trap.failed() || !image) {
-        if (image) XDestroyImage(image);
-        return shot;
+    // A band of rows at a time: the server's answer to one request for the
+    // whole of a large screen is a second copy of it, which the connection
+    // would have to hold at once, and running out of memory there would
+    // look like a lost connection.
+    const ScreenColors colors = screen_colors(display_);
+    const long band = std::max<long>(1, (4L << 20) / (4 * (right - left)));
+    for (long y0 = top; y0 < bottom; y0 += band) {
+        const long rows = std::min(band, bottom - y0);
+        XImage* image = XGetImage(display_, source, static_cast<int>(left), static_cast<int>(y0),
+                                  static_cast<unsigned>(right - left), static_cast<unsigned>(rows), AllPlanes, ZPixmap);
+        if (trap.failed() || !image) {
+            if (image) XDestroyImage(image);
+            return shot;
+        }
+        copy_pixels(image, colors, shot, static_cast<int>(left - origin_x - x), static_cast<int>(y0 - origin_y - y));
+        XDestroyImage(image);
     }
-    const Visual* visual = DefaultVisual(display_, DefaultScreen(display_));
-    copy_pixels(image, PixelFormat::from_masks(visual->red_mask, visual->green_mask, visual->blue_mask), shot,
-                static_cast<int>(left - origin_x - x), static_cast<int>(top - origin_y - y));
-    XDestroyImage(image);
     return shot;
 }
 
@@ -432,6 +495,8 @@ std::unique_ptr<NativeWindow> X11Platform::create_window(Form& form)
     }
 #endif
     if (hack_mode()) return std::make_unique<X11Window>(*this, form, hack_window());
+    // A screen with nothing but a palette cannot show the picture.
+    if (!X11Window::shows_colors(display_)) raise_error(err::invalid_picture);
     return std::make_unique<X11Window>(*this, form);
 }
 

@@ -114,6 +114,9 @@ private:
     void pump_dialogs();
     double twips_per_pixel() const;
     void update_saver_hold();
+    // False when another full-screen saver of this program already runs on
+    // the display; else this one is the display's from now on.
+    bool claim_display();
 
     Display* display_;
     std::optional<HackTarget> hack_;
@@ -124,6 +127,7 @@ private:
     bool activation_off_ = false;
     bool saver_running_ = false;
     bool saver_held_ = false;  // the server's screen saver suspended by us
+    Window claim_window_ = None;  // owns the selection that marks a running saver
     std::unique_ptr<DisplayPower> display_power_;
     // Counts the power-saving timeouts while the server's saver is held off.
     std::optional<PowerSaving> power_saving_;

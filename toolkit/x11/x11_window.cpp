@@ -7,6 +7,8 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <cassert>
+#include <optional>
 #include <vector>
 
 namespace fw {
@@ -40,7 +42,27 @@ void drop_decorations(Display* display, Window window)
     XChangeProperty(display, window, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&hints), 5);
 }
 
+// A visual that shows colours as they are: the screen's own where it has
+// true colour, else the deepest true-colour one it offers (an 8-bit screen
+// with a palette offers one of 3-3-2 bits). Nothing: the screen has none.
+std::optional<XVisualInfo> true_color_visual(Display* display, int screen)
+{
+    XVisualInfo info{};
+    Visual* visual = DefaultVisual(display, screen);
+    if (visual->c_class == TrueColor) {
+        info.visual = visual;
+        info.visualid = XVisualIDFromVisual(visual);
+        info.depth = DefaultDepth(display, screen);
+        return info;
+    }
+    for (int depth : {24, 32, 16, 15, 12, 8})
+        if (XMatchVisualInfo(display, screen, depth, TrueColor, &info)) return info;
+    return std::nullopt;
+}
+
 }  // namespace
+
+bool X11Window::shows_colors(Display* display) { return true_color_visual(display, DefaultScreen(display)).has_value(); }
 
 X11Window::X11Window(X11Platform& owner, Form& form)
     : owner_(owner), form_(form), display_(owner.display()), serial_(owner.add(this))
@@ -54,11 +76,18 @@ X11Window::X11Window(X11Platform& owner, Form& form)
     // No background: nothing is painted over the picture the window shows
     // until the form's surface arrives.
     a.background_pixmap = None;
-    a.border_pixel = BlackPixel(display_, screen);
+    a.border_pixel = 0;
     a.event_mask = kOwnWindowEvents;
+    const std::optional<XVisualInfo> visual = true_color_visual(display_, screen);
+    assert(visual);  // the platform made sure of it
+    unsigned long mask = CWBackPixmap | CWBorderPixel | CWEventMask;
+    if (visual->visual != DefaultVisual(display_, screen)) {
+        colormap_ = XCreateColormap(display_, RootWindow(display_, screen), visual->visual, AllocNone);
+        a.colormap = colormap_;
+        mask |= CWColormap;
+    }
     window_ = XCreateWindow(display_, RootWindow(display_, screen), 0, 0, static_cast<unsigned>(width_),
-                            static_cast<unsigned>(height_), 0, CopyFromParent, InputOutput, CopyFromParent,
-                            CWBackPixmap | CWBorderPixel | CWEventMask, &a);
+                            static_cast<unsigned>(height_), 0, visual->depth, InputOutput, visual->visual, mask, &a);
 
     XStoreName(display_, window_, design.caption.c_str());
     XClassHint class_hint{const_cast<char*>("frostwisp"), const_cast<char*>("Frostwisp")};
@@ -68,7 +97,7 @@ X11Window::X11Window(X11Platform& owner, Form& form)
     if (design.border == BorderStyle::none) drop_decorations(display_, window_);
     owner.watch(window_, this);
 
-    init_drawing(DefaultVisual(display_, screen), DefaultDepth(display_, screen));
+    init_drawing(visual->visual, visual->depth);
 }
 
 X11Window::X11Window(X11Platform& owner, Form& form, Window foreign)
@@ -144,6 +173,9 @@ void X11Window::map_now()
     if (mapped_ || gone_) return;
     apply_cursor();
     XMapRaised(display_, window_);
+    // The screen shows one colour map at a time, and a window manager may
+    // not be there to put this window's in place.
+    if (colormap_) XInstallColormap(display_, colormap_);
     mapped_ = true;
     shown_.forget();
     XSync(display_, False);
@@ -328,6 +360,8 @@ void X11Window::destroy()
     if (parent_) XSelectInput(display_, parent_, NoEventMask);
     if (gc_) XFreeGC(display_, gc_);
     gc_ = nullptr;
+    if (colormap_) XFreeColormap(display_, colormap_);
+    colormap_ = None;
     XFlush(display_);
 }
 

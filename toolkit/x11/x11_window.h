@@ -27,8 +27,10 @@ class XImageStore;
 
 class X11Window : public NativeWindow {
 public:
-    // A window of the program's own.
+    // A window of the program's own, which needs shows_colors().
     X11Window(X11Platform& owner, Form& form);
+    // Whether the screen has a visual that shows colours as they are.
+    static bool shows_colors(Display* display);
     // The hack's window, drawn into as it is.
     X11Window(X11Platform& owner, Form& form, Window foreign);
     ~X11Window() override;
@@ -84,6 +86,7 @@ private:
     bool foreign_ = false;   // the hack's window
     bool gone_ = false;      // destroyed by someone else
     bool destroyed_ = false;
+    Colormap colormap_ = None;  // for a visual other than the screen's own
     Window parent_ = 0;      // embedded: the window we follow
     GC gc_ = nullptr;
     bool drawing_ = false;  // the surface lives in X images

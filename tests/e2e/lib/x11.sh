@@ -46,11 +46,12 @@ mkdir -p "$ARTIFACTS"
 # Milliseconds since some fixed point.
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
-# Starts Xvfb with a screen of the given size on a free display.
+# Starts Xvfb with a screen of the given size on a free display, of
+# X11_DEPTH bits a pixel (24 unless set).
 x11_session() {
   local size=$1 fifo=$x11_tmp/displayfd.${#x11_pids[@]}
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${size}x${X11_DEPTH:-24}" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
   x11_pids+=($!)
   local number
   read -r -t 10 number <"$fifo" || fail "Xvfb did not start"
