@@ -17,7 +17,10 @@
 #include "xdg-shell-client-protocol.h"
 
 #include <linux/input-event-codes.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -25,6 +28,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(FROSTWISP_GTK_DIALOGS) && __has_include("toolkit/gtk/gtk_backend.h")
@@ -695,6 +699,43 @@ void WaylandPlatform::run_until_unloaded(Form& form)
     const auto still_loaded = [&] { return form.loaded(); };
     while (!signalled_ && still_loaded())
         if (!run_once(still_loaded)) signalled_ = true;
+}
+
+void WaylandPlatform::set_screensaver_running(bool running)
+{
+    if (running && !claim_compositor()) {
+        // A second saver would cover the first, and a key would end only one.
+        std::fprintf(stderr, "frostwisp: the saver already runs on this compositor\n");
+        end_program();
+    }
+}
+
+bool WaylandPlatform::claim_compositor()
+{
+    if (claim_fd_ >= 0) return true;
+    // A lock beside the compositor's socket, held as long as the process
+    // lives: a saver that dies leaves no claim behind. Without a name for
+    // the compositor (a socket handed over) there is nothing to share it by.
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* socket = std::getenv("WAYLAND_DISPLAY");
+    if (!runtime || !*runtime || std::getenv("WAYLAND_SOCKET")) return true;
+    std::string name = socket && *socket ? socket : "wayland-0";
+    std::replace(name.begin(), name.end(), '/', '_');
+    const std::string path = std::string(runtime) + "/" + name + ".frostwisp-saver";
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0) return true;  // nowhere to keep the lock: run rather than refuse
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return true;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const bool taken = errno == EWOULDBLOCK;
+        ::close(fd);
+        return !taken;
+    }
+    claim_fd_ = fd;
+    return true;
 }
 
 }  // namespace fw

@@ -87,7 +87,9 @@ public:
     // the saver runs, so that what it runs later (locking, powering the
     // outputs off) still comes.
     void set_screensaver_active(bool) override {}
-    void set_screensaver_running(bool) override {}
+    // Ends the program at once when another full-screen saver of it already
+    // runs on this compositor.
+    void set_screensaver_running(bool running) override;
     // Hides the pointer over the program's surfaces.
     void show_cursor(bool show) override;
     void beep() override {}
@@ -158,6 +160,9 @@ public:
     void key_pressed();
 
 private:
+    // False when another full-screen saver holds the compositor's lock.
+    bool claim_compositor();
+
     WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingOverrides overrides);
     // Sends what is queued and handles what came, waiting at most timeout_ms
     // (-1: until something comes) for the connection or a signal; false when
@@ -191,6 +196,7 @@ private:
 
     uint64_t next_serial_ = 1;
     std::vector<std::pair<uint64_t, WaylandWindow*>> windows_;
+    int claim_fd_ = -1;  // locked while this saver runs; closed with the process
 };
 
 }  // namespace fw
