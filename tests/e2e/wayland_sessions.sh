@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The saver in the Wayland sessions around it: swayidle starts it after its
-# timeout, a key ends it and the next timeout starts it again; with XWayland
+# timeout, a second one started beside it does not start, a key ends it and
+# the next timeout starts it again; with XWayland
 # running as well "/S" still takes Wayland (no X window of the program) and
 # "--x11" takes XWayland; on weston, which offers no layer shell, a fullscreen
 # window shows the scene, and it ends on SIGTERM within a second.
@@ -16,6 +17,7 @@ pids_file=$wl_tmp/started
 swayidle -d timeout 2 "echo \$\$ >>'$pids_file'; exec '$FROSTWISP_BIN' /S 2>>'$wl_tmp/saver.err'" \
   >"$wl_tmp/swayidle.log" 2>&1 &
 wl_pids+=($!)
+swayidle_pid=$!
 
 # Waits up to ms for the n-th start by swayidle and its scene; $saver_pid.
 wait_for_start() {
@@ -32,6 +34,13 @@ wait_for_start() {
 
 wait_for_start 1 5000
 note "swayidle started the saver after ${started_ms} ms more"
+# A second saver on the same compositor does not start, so one key ends all.
+first=$saver_pid
+start_saver /S
+wait_exit "$saver_pid" 2000 || fail "a second saver started beside the first"
+[[ $exit_status -eq 0 ]] && grep -q 'already runs' "$wl_tmp/saver.err" ||
+  fail "the second saver: status $exit_status, $(cat "$wl_tmp/saver.err")"
+saver_pid=$first
 wtype -s 100 -k a || fail "wtype could not type"
 wait_exit "$saver_pid" 1000 || fail "a key did not end the saver that swayidle started"
 note "a key ended it after ${waited_ms} ms"
@@ -40,7 +49,7 @@ wait_for_start 2 5000
 note "swayidle started it again after ${started_ms} ms more"
 wtype -s 100 -k a
 wait_exit "$saver_pid" 1000 || fail "a key did not end the second saver"
-kill "${wl_pids[-1]}"
+kill "$swayidle_pid"
 
 # ---- XWayland beside the compositor
 sway_session xwayland

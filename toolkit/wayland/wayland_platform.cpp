@@ -716,12 +716,15 @@ bool WaylandPlatform::claim_compositor()
     // A lock beside the compositor's socket, held as long as the process
     // lives: a saver that dies leaves no claim behind. Without a name for
     // the compositor (a socket handed over) there is nothing to share it by.
+    if (std::getenv("WAYLAND_SOCKET")) return true;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     const char* socket = std::getenv("WAYLAND_DISPLAY");
-    if (!runtime || !*runtime || std::getenv("WAYLAND_SOCKET")) return true;
-    std::string name = socket && *socket ? socket : "wayland-0";
-    std::replace(name.begin(), name.end(), '/', '_');
-    const std::string path = std::string(runtime) + "/" + name + ".frostwisp-saver";
+    std::string path = socket && *socket ? socket : "wayland-0";
+    if (!path.starts_with('/')) {
+        if (!runtime || !*runtime) return true;
+        path = std::string(runtime) + "/" + path;
+    }
+    path += ".frostwisp-saver";
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
     if (fd < 0) return true;  // nowhere to keep the lock: run rather than refuse
     struct stat st {};
