@@ -4,7 +4,8 @@
 # frostwisp.EPT beside the program, naming the Windows version the system
 # reports; a second run appends again; a protocol of 1 MiB is kept as
 # frostwisp.EPT.1. Switches that open nothing end at once and leave the
-# system's screen-saver activation as they found it.
+# system's screen-saver activation as they found it. A run-time error that
+# ends the full-screen saver ends it with status 1.
 set -uo pipefail
 source "$(dirname "$0")/lib/wine.sh"
 
@@ -74,5 +75,13 @@ for run_case in "1 /X" "1 -s" "1 S" "1 /A 1234" "1 /P" "1 /p:0" "0 /X" "0 /P"; d
   [[ $(screensaver_active) == "$active" ]] || fail "'$switch' left the activation at $(screensaver_active), not $active"
 done
 [[ ! -f $ept ]] || fail "a protocol without an error: $(cat "$ept")"
+
+# A run-time error that ends the full-screen saver ends it with status 1.
+wine reg add "$settings" /v SpeedF /t REG_SZ /d 1e6 /f >/dev/null 2>&1 || fail "cannot store SpeedF"
+run /S
+status=$?
+[[ $status -eq 1 ]] || fail "/S with SpeedF=1e6: exit status $status"
+grep -q $'6 (Overflow)\r$' "$ept" || fail "/S with SpeedF=1e6: no overflow recorded"
+wine reg delete 'HKCU\Software\Frostwisp' /f >/dev/null 2>&1
 
 echo "wine_protocol: ok ($blocks blocks per run)"

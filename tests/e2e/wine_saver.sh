@@ -2,7 +2,7 @@
 # frostwisp.scr /S under Wine on a 640 x 480 virtual display: the first frame
 # comes, the blue gradient fills the rows no flake covers, a pointer step of
 # 2 pixels leaves the saver running, one of 3 pixels ends it, and so does a key
-# (started without a switch).
+# (started without a switch); a second saver started beside it does not start.
 # With the desktop as background, the scene shows the screen as it was before
 # the saver's window covered it.
 set -uo pipefail
@@ -66,6 +66,11 @@ status=$?
 start_saver  # no switch at all runs the saver too
 sleep 0.5
 alive || fail "the second run ended by itself"
+# A second saver beside it does not start, so that one key ends all.
+timeout 20 wine "$SCR" /S
+status=$?
+[[ $status -eq 0 ]] || fail "a second /S beside the first: exit status $status (124: still running)"
+alive || fail "the second /S ended the first"
 xdotool key a
 wait_for_exit "$pid" 10
 status=$?

@@ -180,6 +180,15 @@ void Win32Platform::restore_screensaver_active()
 
 void Win32Platform::set_screensaver_running(bool running)
 {
+    if (running && !running_mark_) {
+        // One full-screen saver a session: a second would cover the first,
+        // and a key would end only one.
+        running_mark_ = CreateMutexW(nullptr, FALSE, L"Local\\Frostwisp full-screen saver");
+        if (running_mark_ && GetLastError() == ERROR_ALREADY_EXISTS) {
+            restore_screensaver_active();
+            end_program();
+        }
+    }
     SystemParametersInfoA(spi_screensaver_running, running ? static_cast<UINT>(-1) : 0, nullptr, 0);
 }
 

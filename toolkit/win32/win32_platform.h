@@ -6,6 +6,8 @@
 #include "toolkit/platform.h"
 #include "toolkit/win32/registry_store.h"
 
+#include <windows.h>
+
 namespace fw {
 
 class Win32Platform : public Platform {
@@ -69,6 +71,8 @@ private:
     // system would not say.
     bool activation_asked_ = false;
     int activation_found_ = -1;
+    // Held while the full-screen saver runs; the system frees it with the process.
+    HANDLE running_mark_ = nullptr;
 };
 
 }  // namespace fw
