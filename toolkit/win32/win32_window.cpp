@@ -24,6 +24,7 @@ namespace {
 
 constexpr wchar_t form_class[] = L"FrostwispForm";
 constexpr UINT_PTR form_timer = 1;
+constexpr UINT parent_watch_ms = 250;
 constexpr int program_icon = 100;
 
 void register_form_class()
@@ -68,6 +69,20 @@ BOOL CALLBACK collect_enabled_window(HWND window, LPARAM list)
     if (IsWindowVisible(window) && IsWindowEnabled(window)) reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
     return TRUE;
 }
+
+// The windows embedded in a parent, each with its thread timer.
+std::vector<Win32Window*>& embedded_windows()
+{
+    static std::vector<Win32Window*> windows;
+    return windows;
+}
+
+// GetMessage dispatches a message another thread or process sends without
+// returning, so a form unloaded by one (a preview whose parent was destroyed
+// by its own process) would leave the message loop waiting for a posted
+// message that may never come. This one wakes it, and the loop sees whether
+// any form is left.
+void wake_message_loop() { PostMessageW(nullptr, WM_NULL, 0, 0); }
 
 RECT virtual_screen()
 {
@@ -134,6 +149,7 @@ Win32Window::Win32Window(Form& form) : form_(form)
 
 Win32Window::~Win32Window()
 {
+    stop_watching_parent();
     if (dialog_) dialog_->release();
     enable_others();
     if (hwnd_) {
@@ -212,7 +228,47 @@ void Win32Window::embed(NativeHandle parent_handle, int width, int height)
     if (alive.expired()) return;
     report_client_size();
     if (alive.expired()) return;
-    if (!IsWindow(parent)) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    if (!IsWindow(parent)) {
+        PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+        return;
+    }
+    parent_ = parent;
+    if (!parent_watch_) {
+        parent_watch_ = SetTimer(nullptr, 0, parent_watch_ms, &Win32Window::watch_parent);
+        if (parent_watch_) embedded_windows().push_back(this);
+    }
+}
+
+void CALLBACK Win32Window::watch_parent(HWND, UINT, UINT_PTR timer, DWORD) noexcept
+{
+    for (Win32Window* window : embedded_windows()) {
+        if (window->parent_watch_ != timer) continue;
+        if (!IsWindow(window->parent_) || !IsWindow(window->hwnd_)) {
+            window->stop_watching_parent();
+            try {
+                window->lost_window();
+            } catch (const ProgramEnd& end) {
+                std::fflush(nullptr);
+                ExitProcess(static_cast<UINT>(end.exit_code));
+            }
+        }
+        return;
+    }
+}
+
+void Win32Window::stop_watching_parent()
+{
+    if (!parent_watch_) return;
+    KillTimer(nullptr, parent_watch_);
+    parent_watch_ = 0;
+    std::erase(embedded_windows(), this);
+}
+
+void Win32Window::lost_window()
+{
+    if (destroying_) return;
+    destroying_ = true;
+    form_.destroyed_by_system();
 }
 
 void Win32Window::move(int left, int top, int width, int height)
@@ -237,8 +293,10 @@ void Win32Window::set_timer(int interval_ms, bool enabled)
 
 void Win32Window::destroy()
 {
+    stop_watching_parent();
     if (dialog_) dialog_->release();
     enable_others();
+    wake_message_loop();
     if (!hwnd_ || destroying_) return;
     destroying_ = true;
     if (timer_on_) KillTimer(hwnd_, form_timer);
@@ -439,12 +497,12 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
         // A dialog without a border has no close box: only its own button closes it.
         if (!(dialog_ && form_.design().border == BorderStyle::none)) form_.destroyed_by_system();
         return 0;
-    case WM_DESTROY:
-        if (!destroying_) {
-            destroying_ = true;
-            form_.destroyed_by_system();
-        }
-        return 0;
+    case WM_DESTROY: lost_window(); return 0;
+    case WM_NCDESTROY:
+        // Under Wine a child whose parent's process is killed is freed with
+        // this message alone.
+        lost_window();
+        return DefWindowProcW(hwnd, message, wparam, lparam);
     default: return DefWindowProcW(hwnd, message, wparam, lparam);
     }
 }

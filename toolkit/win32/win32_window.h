@@ -37,7 +37,11 @@ public:
     bool set_topmost(bool topmost, bool activate) override;
     void refresh() override;
     // A parent that is no window will never destroy the preview, so the
-    // window closes itself once the message loop runs.
+    // window closes itself once the message loop runs. A parent of another
+    // process may also take the window without a WM_DESTROY (under Wine, when
+    // that process is killed, the child hears only WM_NCDESTROY) or without a
+    // word: a thread timer, which outlives the window, checks both windows
+    // every 250 ms and unloads the form once either has gone.
     void embed(NativeHandle parent, int width, int height) override;
     void move(int left, int top, int width, int height) override;
     void set_timer(int interval_ms, bool enabled) override;
@@ -56,6 +60,10 @@ public:
 
 private:
     static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+    static void CALLBACK watch_parent(HWND, UINT, UINT_PTR timer, DWORD) noexcept;
+    void stop_watching_parent();
+    // The form learns that the system took its window.
+    void lost_window();
     LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
     void fit_to_screen_area();
     void report_client_size();
@@ -86,6 +94,8 @@ private:
     std::vector<HWND> disabled_while_modal_;
     int timer_interval_ = 0;
     bool timer_on_ = false;
+    HWND parent_ = nullptr;
+    UINT_PTR parent_watch_ = 0;
     // Expires with this object; a caller holding a copy learns whether a
     // handler it called has unloaded the form.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
