@@ -158,10 +158,31 @@ bool set_pixel_size(FT_Face face, int pixels)
     return FT_Select_Size(face, best) == 0;
 }
 
+Face load_face(FT_Library library, const FontFile& file, int pixels)
+{
+    FT_Face raw_face = nullptr;
+    if (FT_New_Face(library, file.path.c_str(), file.index, &raw_face) != 0)
+        return nullptr;
+    Face face(raw_face);
+    if (!set_pixel_size(face.get(), pixels))
+        return nullptr;
+    FT_Select_Charmap(face.get(), FT_ENCODING_UNICODE);
+    return face;
+}
+
+// Bold from a regular file is drawn thicker, as the system's own renderer
+// does for a face without a bold variant.
+bool needs_embolden(const FontSpec& font, const FontFile& file)
+{
+    return font.weight == FontWeight::bold && (file.embolden || file.weight < FC_WEIGHT_DEMIBOLD);
+}
+
 class FreeTypeTextRenderer final : public TextRenderer {
 public:
-    FreeTypeTextRenderer(Library library, Face face, bool embolden, bool underline)
-        : library_(std::move(library)), face_(std::move(face)), embolden_(embolden), underline_(underline)
+    // Characters the face lacks are looked for under the family it was found by.
+    FreeTypeTextRenderer(Library library, Face face, const FontSpec& font, bool embolden, std::string family, int pixels)
+        : library_(std::move(library)), face_(std::move(face)), font_(font), embolden_(embolden),
+          family_(std::move(family)), pixels_(pixels)
     {
         measure_line();
     }
@@ -187,7 +208,7 @@ public:
             blend_glyph(canvas, pen + g.left, baseline - g.top, g, color);
             pen += g.advance;
         }
-        if (underline_)
+        if (font_.underline)
             fill_span(canvas, x, baseline + underline_offset_, pen, baseline + underline_offset_ + underline_thickness_, color);
     }
 
@@ -245,11 +266,19 @@ private:
         if (code < 0x20 || code == 0x7F)
             return out;
         FT_Face face = face_.get();
-        const FT_UInt index = FT_Get_Char_Index(face, code);
+        bool embolden = embolden_;
+        FT_UInt index = FT_Get_Char_Index(face, code);
+        if (index == 0) {
+            if (const Fallback* fallback = fallback_for(code)) {
+                face = fallback->face.get();
+                embolden = fallback->embolden;
+                index = FT_Get_Char_Index(face, code);
+            }
+        }
         if (FT_Load_Glyph(face, index, FT_LOAD_DEFAULT) != 0)
             return out;
         FT_GlyphSlot slot = face->glyph;
-        if (embolden_)
+        if (embolden)
             FT_GlyphSlot_Embolden(slot);
         out.advance = round_26_6(slot->advance.x);
         if (slot->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0)
@@ -284,10 +313,73 @@ private:
         return out;
     }
 
+    // A character the face lacks is drawn from the first face, in
+    // fontconfig's order for the same request, whose character set has it:
+    // at the same pixel size and weight, on the same baseline. The order is
+    // asked for once, when the first such character turns up, and each face
+    // is opened once; a character that no face has keeps the missing glyph.
+    struct Fallback {
+        FcPattern* font = nullptr;  // owned by sorted_
+        bool opened = false;
+        Face face;
+        bool embolden = false;
+    };
+
+    const Fallback* fallback_for(char32_t code) const
+    {
+        if (!sorted_)
+            sort_fallbacks();
+        for (Fallback& fallback : fallbacks_) {
+            FcCharSet* chars = nullptr;
+            if (FcPatternGetCharSet(fallback.font, FC_CHARSET, 0, &chars) != FcResultMatch ||
+                !FcCharSetHasChar(chars, code))
+                continue;
+            if (!fallback.opened)
+                open(fallback);
+            if (fallback.face && FT_Get_Char_Index(fallback.face.get(), code) != 0)
+                return &fallback;
+        }
+        return nullptr;
+    }
+
+    void sort_fallbacks() const
+    {
+        request_ = request(family_, fc_weight(font_));
+        FcResult result = FcResultNoMatch;
+        // Trimmed, the order keeps only faces that add characters to those
+        // before them, and the first face with a character is among them.
+        if (request_)
+            sorted_.reset(FcFontSort(nullptr, request_.get(), FcTrue, nullptr, &result));
+        if (!sorted_)
+            sorted_.reset(FcFontSetCreate());
+        constexpr int most = 32;
+        for (int i = 0; sorted_ && i < sorted_->nfont && i < most; ++i)
+            fallbacks_.push_back(Fallback{sorted_->fonts[i], false, nullptr, false});
+    }
+
+    void open(Fallback& fallback) const
+    {
+        fallback.opened = true;
+        // Preparing the face for the request brings fontconfig's advice to
+        // thicken it.
+        Pattern prepared(request_ ? FcFontRenderPrepare(nullptr, request_.get(), fallback.font) : nullptr);
+        const std::optional<FontFile> file = file_of(prepared ? prepared.get() : fallback.font);
+        if (!file)
+            return;
+        fallback.face = load_face(library_.get(), *file, pixels_);
+        // A bitmap face far from the size would stand out of the line.
+        if (fallback.face && !FT_IS_SCALABLE(fallback.face.get()) &&
+            std::abs(fallback.face->size->metrics.y_ppem - pixels_) > pixels_ / 2)
+            fallback.face.reset();
+        fallback.embolden = needs_embolden(font_, *file);
+    }
+
     Library library_;
     Face face_;
+    FontSpec font_;
     bool embolden_;
-    bool underline_;
+    std::string family_;
+    int pixels_;
     int ascent_ = 0;
     int descent_ = 0;
     int underline_offset_ = 1;
@@ -298,6 +390,9 @@ private:
     mutable std::mutex mutex_;
     mutable std::unordered_map<char32_t, GlyphBitmap> glyphs_;
     mutable std::array<const GlyphBitmap*, 128> ascii_{};
+    mutable Pattern request_;
+    mutable std::unique_ptr<FcFontSet, FontSetDeleter> sorted_;
+    mutable std::vector<Fallback> fallbacks_;
 };
 
 }  // namespace
@@ -311,21 +406,9 @@ std::unique_ptr<TextRenderer> make_freetype_renderer(const FontSpec& font, doubl
         return make_bitmap_renderer(font, dpi);
     Library library(raw_library);
 
-    const auto load = [&](const FontFile& file) -> Face {
-        FT_Face raw_face = nullptr;
-        if (FT_New_Face(library.get(), file.path.c_str(), file.index, &raw_face) != 0)
-            return nullptr;
-        Face face(raw_face);
-        if (!set_pixel_size(face.get(), pixels))
-            return nullptr;
-        FT_Select_Charmap(face.get(), FT_ENCODING_UNICODE);
-        return face;
-    };
-    const auto renderer = [&](const FontFile& file, Face face) -> std::unique_ptr<TextRenderer> {
-        // Bold from a regular file is drawn thicker, as the system's own
-        // renderer does for a face without a bold variant.
-        const bool embolden = font.weight == FontWeight::bold && (file.embolden || file.weight < FC_WEIGHT_DEMIBOLD);
-        return std::make_unique<FreeTypeTextRenderer>(std::move(library), std::move(face), embolden, font.underline);
+    const auto renderer = [&](const std::string& family, const FontFile& file, Face face) -> std::unique_ptr<TextRenderer> {
+        return std::make_unique<FreeTypeTextRenderer>(std::move(library), std::move(face), font, needs_embolden(font, file),
+                                                      family, pixels);
     };
 
     std::vector<std::string> families{font.face};
@@ -333,11 +416,11 @@ std::unique_ptr<TextRenderer> make_freetype_renderer(const FontSpec& font, doubl
         families.push_back(std::move(stand_in));
     for (const std::string& family : families)
         if (const std::optional<FontFile> file = match_family(family, fc_weight(font)))
-            if (Face face = load(*file))
-                return renderer(*file, std::move(face));
+            if (Face face = load_face(library.get(), *file, pixels))
+                return renderer(family, *file, std::move(face));
     for (const FontFile& file : fallback_files(font))
-        if (Face face = load(file))
-            return renderer(file, std::move(face));
+        if (Face face = load_face(library.get(), file, pixels))
+            return renderer("sans-serif", file, std::move(face));
     return make_bitmap_renderer(font, dpi);
 }
 

@@ -1,6 +1,7 @@
 // Text renderer for systems with fontconfig and FreeType: finds a face by
 // name (or one that draws like it), rasterises anti-aliased glyphs and keeps
-// them for the renderer's lifetime.
+// them for the renderer's lifetime. Characters the face lacks are drawn from
+// the font fontconfig finds for them.
 #pragma once
 
 #include "toolkit/font.h"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -43,9 +44,11 @@ bool installed(const char* family)
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
     FcPattern* found = FcFontMatch(nullptr, pattern, &result);
+    // A family has a name in each language it lists, the locale's first.
+    bool same = false;
     FcChar8* name = nullptr;
-    const bool same = found && FcPatternGetString(found, FC_FAMILY, 0, &name) == FcResultMatch &&
-                      std::string(reinterpret_cast<char*>(name)) == family;
+    for (int i = 0; found && FcPatternGetString(found, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+        same = same || std::string(reinterpret_cast<char*>(name)) == family;
     if (found)
         FcPatternDestroy(found);
     FcPatternDestroy(pattern);
@@ -276,6 +279,74 @@ TEST(FreeTypeText, ClipsToTheCanvasAtEveryEdge)
     }
     Surface empty(0, 0);
     text->draw(empty.canvas, 0, 0, "W", white);
+}
+
+// The scene's line as Comic Neue draws it, pinned by a hash of the pixels:
+// made with FreeType 2.12.1 and Comic Neue 2.51; after an upgrade of either,
+// look at the scene's text in a render and take the new hash.
+TEST(FreeTypeText, SceneLineKeepsItsPixels)
+{
+    if (installed("Comic Sans MS") || !installed("Comic Neue"))
+        GTEST_SKIP() << "needs Comic Neue and no Comic Sans MS";
+    const auto text = make_freetype_renderer(scene_font, 96);
+    uint64_t hash = 14695981039346656037u;
+    for (const std::string& line : {std::string("12/24/26   18:05:09"), std::string("24.12.2026   18:05:09"), size_label}) {
+        Surface surface(160, 20);
+        text->draw(surface.canvas, 2, 1, line, rgb(128, 128, 255));
+        for (const Color pixel : surface.canvas.image().pixels)
+            hash = (hash ^ pixel) * 1099511628211u;
+    }
+    EXPECT_EQ(hash, 10724822159828040329u);
+}
+
+// Characters a font lacks (the Japanese date's and time's 年月日時分秒) come
+// from a font that has them: VL Gothic here, at the same pixel size and
+// weight (thickened, having no bold), standing on the same baseline; a
+// character no font has keeps the missing glyph, however many a text holds.
+TEST(FreeTypeText, CharactersTheFontLacksComeFromAFontThatHasThem)
+{
+    if (installed("Comic Sans MS") || !installed("Comic Neue") || !installed("VL Gothic"))
+        GTEST_SKIP() << "needs Comic Neue, VL Gothic and no Comic Sans MS";
+    const std::string kanji = "\xE5\xB9\xB4\xE6\x9C\x88\xE6\x97\xA5\xE6\x99\x82\xE5\x88\x86\xE7\xA7\x92";
+    // Digits stand on the baseline in both fonts.
+    const auto baseline = [](const TextRenderer& text) {
+        Surface surface(40, 60);
+        text.draw(surface.canvas, 5, 5, "1", white);
+        int below = 0;
+        for (int y = 0; y < 60; ++y)
+            for (int x = 0; x < 40; ++x)
+                if (surface.canvas.pixel(x, y) != black)
+                    below = y + 1;
+        return below;
+    };
+    // The dialogs' font and Arial put the baseline at other heights in the
+    // line than VL Gothic does, the scene's font at the same.
+    for (const FontSpec& font : {scene_font, dialog_font, FontSpec{"Arial", 24, FontWeight::bold, false}}) {
+        const auto text = make_freetype_renderer(font, 96);
+        const auto gothic = make_freetype_renderer({"VL Gothic", font.points, FontWeight::bold, false}, 96);
+        EXPECT_EQ(text->text_width(kanji), gothic->text_width(kanji)) << font.face;
+        EXPECT_EQ(text->text_height(kanji), text->text_height("1")) << font.face;
+        Surface a(300, 60), b(300, 60);
+        text->draw(a.canvas, 5, 10, kanji, white);
+        gothic->draw(b.canvas, 5, 10 + baseline(*text) - baseline(*gothic), kanji, white);
+        EXPECT_EQ(a.canvas.image().pixels, b.canvas.image().pixels) << font.face;
+        EXPECT_GT(a.ink(), 200) << font.face;
+    }
+
+    // Plane 16's private characters: no font has them.
+    const auto scene = make_freetype_renderer(scene_font, 96);
+    std::string nobodys;
+    for (char32_t code = 0x10FD00; code < 0x10FE00; ++code)
+        nobodys += {static_cast<char>(0xF4), static_cast<char>(0x80 | ((code >> 12) & 0x3F)),
+                    static_cast<char>(0x80 | ((code >> 6) & 0x3F)), static_cast<char>(0x80 | (code & 0x3F))};
+    const std::string missing = nobodys.substr(0, 4);
+    ASSERT_GT(scene->text_width(missing), 0);
+    EXPECT_EQ(scene->text_width(nobodys), 256 * scene->text_width(missing));
+    Surface one(40, 30), other(40, 30);
+    scene->draw(one.canvas, 5, 5, missing, white);
+    scene->draw(other.canvas, 5, 5, nobodys.substr(4 * 200, 4), white);
+    EXPECT_GT(one.ink(), 10);
+    EXPECT_EQ(one.canvas.image().pixels, other.canvas.image().pixels);
 }
 
 }  // namespace
