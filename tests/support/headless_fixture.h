@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -43,9 +44,13 @@ class HeadlessTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Tests that run several cases call SetUp again: the last folder goes.
+        if (!dir.empty()) std::filesystem::remove_all(dir);
+        // A parameterised test's name ("Name/1") would make two folders.
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
         dir = std::filesystem::temp_directory_path() /
-              ("frostwisp-test-" + std::to_string(std::random_device{}()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+              ("frostwisp-test-" + std::to_string(std::random_device{}()) + "-" + name);
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir / "bin");
         options.program_file = dir / "bin" / "frostwisp";
