@@ -61,6 +61,9 @@ sleep 1
 band=$(count_colour root "119 172 252" 5 0 300 0 500 0 700 0 900 0 1019 0)
 kill "$saver_pid"
 (( band >= 4 )) || fail "the saver did not read the stored blue background from a file of $(stat -c %s "$ini") bytes"
+save_with_ok  # reads the file it wrote
+[[ ! -e $folder/frostwisp.ini.bad ]] || fail "the second OK moved the file it had written aside"
+for v in "${values[@]}"; do grep -qx "$v" "$ini" || fail "the second OK lost $v"; done
 note "a file of 1 MiB kept by OK ($(stat -c %s "$ini") bytes after it) and read by the next start"
 
 # ---- no text at all: moved aside, never over an earlier one
