@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 
@@ -59,9 +60,161 @@ uint64_t new_stamp() { return ++last_stamp; }
 
 int tiles_for(int extent, int tile) { return (extent + tile - 1) / tile; }
 
-// Beyond this width or height the error terms of the ellipse stepping no
-// longer fit in 64 bits; such boxes draw nothing.
-constexpr long long kMaxEllipseExtent = 1LL << 19;
+// Up to this width and height the ellipse stepping's error terms fit in 64
+// bits. Larger boxes are drawn row by row from the closed forms below.
+constexpr long long kMaxSteppedExtent = 1LL << 19;
+// Beyond this width or height (only boxes that span more than half the range
+// of int) an ellipse draws nothing.
+constexpr long long kMaxEllipseExtent = 1LL << 31;
+
+__extension__ typedef unsigned __int128 Wide;
+
+// The ellipse stepping of Canvas::ellipse, answered for any one row or column
+// without walking there. The stepping is at inset u (columns in from the
+// right edge) on row j below the middle; its error term there is
+//   E(u, j) = b^2 (2u + 2 - a)^2 + a^2 (2j + 2 + b % 2)^2 - a^2 b^2,
+// it moves across when E(u, j) + E(u - 1, j) >= 0 and down a row when
+// E(u, j) + E(u, j - 1) <= 0, and it stops once u passes last_u. Both tests
+// are quadratic in one variable, so the first row a column moves across on
+// and the first column a row moves down from come from an integer square
+// root. Everything is exact in 128 bits for boxes up to 2^31 (a and b below
+// 2^32 would still do).
+//
+// Where the curve is flatter than the diagonal (a step across changes the
+// error less than a step down) the stepping reaches a row at or before the
+// first column it may move down from, so that column is the row's inner end.
+// Where it is steeper the same holds with columns and rows swapped: a column
+// is left on the first row it may move across on. The first row drawn is
+// found from whichever of the two holds at the row above it; from there the
+// rows follow one another exactly, a square root each.
+class EllipseRows {
+public:
+    EllipseRows(long long w, long long h)
+        : a_(w - 1), b_(h - 1), p_(b_ % 2), last_u_(a_ - w / 2), last_j_(b_ - h / 2),
+          aa_(static_cast<Wide>(a_) * static_cast<Wide>(a_)), bb_(static_cast<Wide>(b_) * static_cast<Wide>(b_)),
+          aabb_(aa_ * bb_)
+    {
+    }
+    long long last_u() const { return last_u_; }
+    // The last row below the middle: the bottom row of the box.
+    long long last_j() const { return last_j_; }
+
+    // The last row the stepping draws: the bottom one, or the row where it
+    // leaves the middle column (boxes far taller than wide leave it early).
+    // It reaches every row down to the first one it may leave that column on,
+    // and from there at most the row it enters the column on.
+    long long end_row() const
+    {
+        const long long leave = first_across(last_u_);
+        if (leave >= last_j_) return last_j_;
+        long long end = leave;
+        walk(leave, last_j_, entry(leave), [&](long long j, long long, long long) { end = j; });
+        return end;
+    }
+
+    // The inset the stepping enters row j (<= end_row()) at: the outer end
+    // of its outline run.
+    long long entry(long long j) const
+    {
+        if (j == 0) return 0;
+        const long long above = j - 1;
+        const long long m = first_down(above);
+        if (!steep(m, above)) return m + (across(m, above) ? 1 : 0);
+        // Column m - 1 and every one before it were left on the first row
+        // they could be; walk on from there to the column that reaches row j.
+        long long u = m - 1, first = 0;
+        if (u >= 0) {
+            const long long l = first_across(u);
+            first = l + (down(u, l) ? 1 : 0);
+        }
+        for (++u;; ++u) {
+            const long long l = std::max(first, first_across(u));
+            if (l >= j) return u;
+            first = l + (down(u, l) ? 1 : 0);
+        }
+    }
+
+    // Calls row(j, outer, inner) for rows first..last (last <= end_row()),
+    // the stepping's row j entered at inset outer.
+    template <class Row> void walk(long long first, long long last, long long outer, Row&& row) const
+    {
+        for (long long j = first; j <= last; ++j) {
+            long long inner = std::max(outer, first_down(j));
+            while (inner <= last_u_ && !down(inner, j)) ++inner;
+            if (inner > last_u_) {
+                row(j, outer, last_u_);
+                return;
+            }
+            row(j, outer, inner);
+            outer = inner + (across(inner, j) ? 1 : 0);
+            if (outer > last_u_) return;
+        }
+    }
+
+    // Whether the stepping moves down a row from (u, j), and across.
+    bool down(long long u, long long j) const
+    {
+        const Wide x = square(2 * u + 2 - a_);
+        const Wide y = square(2 * j + 1 + p_) + 1;
+        return y <= bb_ && bb_ * x <= aabb_ - aa_ * y;
+    }
+    bool across(long long u, long long j) const
+    {
+        const Wide x = square(2 * u + 1 - a_) + 1;
+        const Wide y = square(2 * j + 2 + p_);
+        return y >= bb_ || bb_ * x >= aabb_ - aa_ * y;
+    }
+
+    // The first inset of row j the stepping may move down from, or
+    // last_u + 1 where there is none.
+    long long first_down(long long j) const
+    {
+        const Wide y = square(2 * j + 1 + p_) + 1;
+        if (y > bb_) return last_u_ + 1;
+        // The largest s with b^2 s^2 <= a^2 (b^2 - y); then |2u + 2 - a| <= s.
+        const Wide limit = aa_ * (bb_ - y);
+        long long s = static_cast<long long>(static_cast<double>(a_) *
+                                             std::sqrt(static_cast<double>(bb_ - y) / static_cast<double>(bb_)));
+        s = std::clamp(s, 0LL, a_);
+        while (s > 0 && bb_ * square(s) > limit) --s;
+        while (s < a_ && bb_ * square(s + 1) <= limit) ++s;
+        const long long low = a_ - 2 - s;
+        const long long u = low <= 0 ? 0 : (low + 1) / 2;
+        return 2 * u + 2 - a_ > s || u > last_u_ ? last_u_ + 1 : u;
+    }
+    // The first row on which the stepping may move across from inset u.
+    long long first_across(long long u) const
+    {
+        const Wide x = square(2 * u + 1 - a_) + 1;
+        if (x >= aa_) return 0;
+        // The smallest t with a^2 t^2 >= b^2 (a^2 - x); then 2j + 2 + b % 2 >= t.
+        const Wide limit = bb_ * (aa_ - x);
+        long long t = static_cast<long long>(static_cast<double>(b_) *
+                                             std::sqrt(static_cast<double>(aa_ - x) / static_cast<double>(aa_)));
+        t = std::clamp(t, 1LL, b_);
+        while (t > 1 && aa_ * square(t - 1) >= limit) --t;
+        while (aa_ * square(t) < limit) ++t;
+        const long long low = t - 2 - p_;
+        return low <= 0 ? 0 : (low + 1) / 2;
+    }
+    // Whether at (u, j) a step across changes the error more than a step
+    // down: the curve is steeper than the diagonal there.
+    bool steep(long long u, long long j) const
+    {
+        const long long k = a_ - 1 - 2 * u;
+        return k > 0 && bb_ * static_cast<Wide>(k) >= aa_ * static_cast<Wide>(1 + p_ + 2 * j);
+    }
+
+private:
+    static Wide square(long long v)
+    {
+        const auto m = static_cast<Wide>(v < 0 ? -v : v);
+        return m * m;
+    }
+
+    long long a_, b_, p_, last_u_, last_j_;
+    Wide aa_, bb_, aabb_;
+};
 
 }  // namespace
 
@@ -305,13 +458,59 @@ void Canvas::fill_rect(int left, int top, int right, int bottom, Color color)
     changed(xs.begin, ys.begin, xs.end, ys.end);
 }
 
+// The rows of an ellipse (w, h > 2) that reach the surface, and of them only
+// those whose runs reach its columns: row j below the middle is drawn with
+// its mirror above, and the runs move inwards as j grows.
+template <class Emit> void Canvas::ellipse_rows(int left, int top, long long w, long long h, Emit& emit)
+{
+    const EllipseRows rows(w, h);
+    const long long half = h / 2;
+    const long long mirror = top + (h - 1) - half;  // where row 0's mirror is
+    long long first = rows.end_row() + 1, last = -1;
+    auto take = [&](long long from, long long to) {
+        from = std::max(from, 0LL);
+        to = std::min(to, rows.end_row());
+        if (from > to) return;
+        first = std::min(first, from);
+        last = std::max(last, to);
+    };
+    take(-(top + half), height_ - 1 - (top + half));
+    take(mirror - (height_ - 1), mirror);
+    if (first > last) return;
+
+    // A row reaches the columns while its outer inset is below reach.
+    const long long reach = std::min(static_cast<long long>(width_) - left, static_cast<long long>(left) + w);
+    const long long outer = rows.entry(first);
+    if (outer >= reach) return;
+    long long lo = first, hi = last;  // the last row that reaches: in [lo, hi]
+    while (lo < hi) {
+        const long long mid = lo + (hi - lo + 1) / 2;
+        if (rows.entry(mid) < reach) lo = mid;
+        else hi = mid - 1;
+    }
+    last = lo;
+
+    // What may be written: those rows and their mirrors, the widest run's
+    // columns.
+    const Span xs = clip_span(static_cast<long long>(left) + outer, w - 2 * outer, width_);
+    auto clip_rows = [&](long long from, long long to) { return clip_span(from, to - from + 1, height_); };
+    const Span below = clip_rows(top + half + first, top + half + last);
+    const Span above = clip_rows(mirror - last, mirror - first);
+    if (xs.empty() || (below.empty() && above.empty())) return;
+    prepare_write();
+    if (!below.empty()) changed(xs.begin, below.begin, xs.end, below.end);
+    if (!above.empty()) changed(xs.begin, above.begin, xs.end, above.end);
+    rows.walk(first, last, outer, [&](long long j, long long out, long long in) { emit(half + j, out, in); });
+}
+
 // The ellipse is stepped out once, a quarter at a time, with Alois Zingl's
 // integer ellipse algorithm, in the exact arithmetic of the GDI rasteriser.
 // Each row of the box gets an outer inset (where the outline starts, also the
 // edge of the fill) and an inner inset (where the outline ends); the outline
 // pixels are [outer, inner] from each side and the fill is what lies between.
 // Both the fill and the outline are drawn from these two numbers, so they
-// cannot disagree.
+// cannot disagree. A box that is mostly off the surface, or too large to step,
+// gets the same two numbers for just the rows that show (EllipseRows).
 void Canvas::ellipse(int left, int top, int right, int bottom)
 {
     if (left > right) std::swap(left, right);
@@ -320,30 +519,14 @@ void Canvas::ellipse(int left, int top, int right, int bottom)
     const long long h = static_cast<long long>(bottom) - top;
     // A 1x1 box has an outline of length zero and no interior.
     if (w == 0 || h == 0 || (w == 1 && h == 1)) return;
-    if (clip_span(left, w, width_).empty() || clip_span(top, h, height_).empty()) return;
+    const Span xs = clip_span(left, w, width_);
+    const Span ys = clip_span(top, h, height_);
+    if (xs.empty() || ys.empty()) return;
     if (w > kMaxEllipseExtent || h > kMaxEllipseExtent) return;
     if (w <= 2 || h <= 2) {
         // Too narrow to curve: the outline covers the whole box.
         fill_rect(left, top, right, bottom, fore_color);
         return;
-    }
-
-    {
-        const Span xs = clip_span(left, w, width_);
-        const Span ys = clip_span(top, h, height_);
-        prepare_write();
-        // A flake's rows and tile records were last touched a frame ago and
-        // are out of the cache by now: ask for all of them at once rather
-        // than waiting for each in turn as the rows are drawn.
-        for (int ty = ys.begin / kTileHeight; ty <= (ys.end - 1) / kTileHeight; ++ty) {
-            __builtin_prefetch(&state_[ty * tiles_across_ + xs.begin / kTileWidth], 1);
-            __builtin_prefetch(&state_[ty * tiles_across_ + (xs.end - 1) / kTileWidth], 1);
-        }
-        for (int y = ys.begin; y < ys.end; ++y) {
-            __builtin_prefetch(row(y) + xs.begin, 1);
-            __builtin_prefetch(row(y) + xs.end - 1, 1);
-        }
-        changed(xs.begin, ys.begin, xs.end, ys.end);
     }
 
     const Color fore = fore_color;
@@ -352,22 +535,44 @@ void Canvas::ellipse(int left, int top, int right, int bottom)
     const long long b = h - 1;
 
     // Draws relative row v (and its mirror b - v) with the given insets.
-    auto emit = [&](long long v, long long outer, long long inner) {
+    auto emit = [&](long long v, long long outer, long long inner) __attribute__((always_inline)) {
         const long long first = left + outer;  // left run [first, first_end)
         const long long first_end = left + inner + 1;
         const long long last = static_cast<long long>(left) + a - inner;  // right run [last, last_end)
         const long long last_end = static_cast<long long>(left) + a - outer + 1;
         auto to_col = [&](long long x) { return static_cast<int>(std::clamp(x, 0LL, static_cast<long long>(width_))); };
         const int x0 = to_col(first), x1 = to_col(first_end), x2 = to_col(last), x3 = to_col(last_end);
-        const long long ys[2] = {top + v, top + b - v};
-        for (int i = 0; i < (ys[0] == ys[1] ? 1 : 2); ++i) {
-            if (ys[i] < 0 || ys[i] >= height_) continue;
-            Color* r = row(static_cast<int>(ys[i]));
+        const long long at[2] = {top + v, top + b - v};
+        for (int i = 0; i < (at[0] == at[1] ? 1 : 2); ++i) {
+            if (at[i] < 0 || at[i] >= height_) continue;
+            Color* r = row(static_cast<int>(at[i]));
             fill_row(r, x1, x2, fill);
             fill_row(r, x0, x1, fore);
             fill_row(r, x2, x3, fore);
         }
     };
+
+    // Stepping costs about half the box's width and height; the rows that
+    // show cost a square root each.
+    const long long shown_rows = ys.end - ys.begin;
+    if (w > kMaxSteppedExtent || h > kMaxSteppedExtent || (w + h) / 2 > 16 * shown_rows + 64) {
+        ellipse_rows(left, top, w, h, emit);
+        return;
+    }
+
+    prepare_write();
+    // A flake's rows and tile records were last touched a frame ago and
+    // are out of the cache by now: ask for all of them at once rather
+    // than waiting for each in turn as the rows are drawn.
+    for (int ty = ys.begin / kTileHeight; ty <= (ys.end - 1) / kTileHeight; ++ty) {
+        __builtin_prefetch(&state_[ty * tiles_across_ + xs.begin / kTileWidth], 1);
+        __builtin_prefetch(&state_[ty * tiles_across_ + (xs.end - 1) / kTileWidth], 1);
+    }
+    for (int y = ys.begin; y < ys.end; ++y) {
+        __builtin_prefetch(row(y) + xs.begin, 1);
+        __builtin_prefetch(row(y) + xs.end - 1, 1);
+    }
+    changed(xs.begin, ys.begin, xs.end, ys.end);
 
     // Stepping starts at the right end of the middle row and walks down to
     // the bottom middle; u is the inset from the right edge, v the row.

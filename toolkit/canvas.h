@@ -334,6 +334,9 @@ private:
     void copy_runs(const Color* src_pixels);
     // Copies what the box of tile holds in src_pixels, of the same size.
     void copy_box(uint32_t tile, const Color* src_pixels);
+    // The rows of the ellipse in a box at (left, top) of w x h pixels that
+    // show, each drawn with emit(row, outer inset, inner inset).
+    template <class Emit> void ellipse_rows(int left, int top, long long w, long long h, Emit& emit);
 
     const uint64_t id_;
     bool shows_copies_ = false;
