@@ -105,12 +105,14 @@ public:
     // and from there at most the row it enters the column on.
     long long end_row() const
     {
-        const long long leave = first_across(last_u_);
-        if (leave >= last_j_) return last_j_;
+        const long long leave = reached_row();
+        if (leave == last_j_) return last_j_;
         long long end = leave;
         walk(leave, last_j_, entry(leave), [&](long long j, long long, long long) { end = j; });
         return end;
     }
+    // A row the stepping surely reaches, at most end_row() and cheaper.
+    long long reached_row() const { return std::min(first_across(last_u_), last_j_); }
 
     // The inset the stepping enters row j (<= end_row()) at: the outer end
     // of its outline run.
@@ -466,10 +468,10 @@ template <class Emit> void Canvas::ellipse_rows(int left, int top, long long w, 
     const EllipseRows rows(w, h);
     const long long half = h / 2;
     const long long mirror = top + (h - 1) - half;  // where row 0's mirror is
-    long long first = rows.end_row() + 1, last = -1;
+    long long first = rows.last_j() + 1, last = -1;
     auto take = [&](long long from, long long to) {
         from = std::max(from, 0LL);
-        to = std::min(to, rows.end_row());
+        to = std::min(to, rows.last_j());
         if (from > to) return;
         first = std::min(first, from);
         last = std::max(last, to);
@@ -478,9 +480,15 @@ template <class Emit> void Canvas::ellipse_rows(int left, int top, long long w, 
     take(mirror - (height_ - 1), mirror);
     if (first > last) return;
 
-    // A row reaches the columns while its outer inset is below reach.
+    // A row reaches the columns while its outer inset is below reach; most
+    // boxes show only rows that do not.
     const long long reach = std::min(static_cast<long long>(width_) - left, static_cast<long long>(left) + w);
-    const long long outer = rows.entry(first);
+    const long long reached = rows.reached_row();
+    long long outer = first <= reached ? rows.entry(first) : -1;
+    if (outer >= reach) return;
+    if (last > reached) last = std::min(last, rows.end_row());
+    if (first > last) return;
+    if (outer < 0) outer = rows.entry(first);
     if (outer >= reach) return;
     long long lo = first, hi = last;  // the last row that reaches: in [lo, hi]
     while (lo < hi) {
