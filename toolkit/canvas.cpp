@@ -9,6 +9,7 @@
 #include <bit>
 #include <cassert>
 #include <cmath>
+#include <compare>
 #include <cstddef>
 #include <cstring>
 
@@ -67,7 +68,25 @@ constexpr long long kMaxSteppedExtent = 1LL << 19;
 // of int) an ellipse draws nothing.
 constexpr long long kMaxEllipseExtent = 1LL << 31;
 
+// Products of two 64-bit numbers, exactly.
+#if defined(__SIZEOF_INT128__)
 __extension__ typedef unsigned __int128 Wide;
+Wide wide_mul(uint64_t x, uint64_t y) { return static_cast<Wide>(x) * y; }
+#else
+// 32-bit targets have no 128-bit integer type.
+struct Wide {
+    uint64_t hi = 0, lo = 0;
+    auto operator<=>(const Wide&) const = default;
+    Wide operator-(const Wide& o) const { return {hi - o.hi - (lo < o.lo ? 1 : 0), lo - o.lo}; }
+};
+Wide wide_mul(uint64_t x, uint64_t y)
+{
+    const uint64_t x0 = x & 0xffffffffu, x1 = x >> 32, y0 = y & 0xffffffffu, y1 = y >> 32;
+    const uint64_t low = x0 * y0, mid1 = x1 * y0, mid2 = x0 * y1;
+    const uint64_t carry = ((low >> 32) + (mid1 & 0xffffffffu) + (mid2 & 0xffffffffu)) >> 32;
+    return {x1 * y1 + (mid1 >> 32) + (mid2 >> 32) + carry, x * y};
+}
+#endif
 
 // The ellipse stepping of Canvas::ellipse, answered for any one row or column
 // without walking there. The stepping is at inset u (columns in from the
@@ -77,8 +96,8 @@ __extension__ typedef unsigned __int128 Wide;
 // E(u, j) + E(u, j - 1) <= 0, and it stops once u passes last_u. Both tests
 // are quadratic in one variable, so the first row a column moves across on
 // and the first column a row moves down from come from an integer square
-// root. Everything is exact in 128 bits for boxes up to 2^31 (a and b below
-// 2^32 would still do).
+// root. For boxes up to 2^31 the squares fit in 64 bits and the products in
+// 128, so everything is exact.
 //
 // Where the curve is flatter than the diagonal (a step across changes the
 // error less than a step down) the stepping reaches a row at or before the
@@ -91,8 +110,7 @@ class EllipseRows {
 public:
     EllipseRows(long long w, long long h)
         : a_(w - 1), b_(h - 1), p_(b_ % 2), last_u_(a_ - w / 2), last_j_(b_ - h / 2),
-          aa_(static_cast<Wide>(a_) * static_cast<Wide>(a_)), bb_(static_cast<Wide>(b_) * static_cast<Wide>(b_)),
-          aabb_(aa_ * bb_)
+          aa_(square(a_)), bb_(square(b_)), aabb_(wide_mul(aa_, bb_))
     {
     }
     long long last_u() const { return last_u_; }
@@ -156,30 +174,30 @@ public:
     // Whether the stepping moves down a row from (u, j), and across.
     bool down(long long u, long long j) const
     {
-        const Wide x = square(2 * u + 2 - a_);
-        const Wide y = square(2 * j + 1 + p_) + 1;
-        return y <= bb_ && bb_ * x <= aabb_ - aa_ * y;
+        const uint64_t x = square(2 * u + 2 - a_);
+        const uint64_t y = square(2 * j + 1 + p_) + 1;
+        return y <= bb_ && wide_mul(bb_, x) <= aabb_ - wide_mul(aa_, y);
     }
     bool across(long long u, long long j) const
     {
-        const Wide x = square(2 * u + 1 - a_) + 1;
-        const Wide y = square(2 * j + 2 + p_);
-        return y >= bb_ || bb_ * x >= aabb_ - aa_ * y;
+        const uint64_t x = square(2 * u + 1 - a_) + 1;
+        const uint64_t y = square(2 * j + 2 + p_);
+        return y >= bb_ || wide_mul(bb_, x) >= aabb_ - wide_mul(aa_, y);
     }
 
     // The first inset of row j the stepping may move down from, or
     // last_u + 1 where there is none.
     long long first_down(long long j) const
     {
-        const Wide y = square(2 * j + 1 + p_) + 1;
+        const uint64_t y = square(2 * j + 1 + p_) + 1;
         if (y > bb_) return last_u_ + 1;
         // The largest s with b^2 s^2 <= a^2 (b^2 - y); then |2u + 2 - a| <= s.
-        const Wide limit = aa_ * (bb_ - y);
+        const Wide limit = wide_mul(aa_, bb_ - y);
         long long s = static_cast<long long>(static_cast<double>(a_) *
                                              std::sqrt(static_cast<double>(bb_ - y) / static_cast<double>(bb_)));
         s = std::clamp(s, 0LL, a_);
-        while (s > 0 && bb_ * square(s) > limit) --s;
-        while (s < a_ && bb_ * square(s + 1) <= limit) ++s;
+        while (s > 0 && wide_mul(bb_, square(s)) > limit) --s;
+        while (s < a_ && wide_mul(bb_, square(s + 1)) <= limit) ++s;
         const long long low = a_ - 2 - s;
         const long long u = low <= 0 ? 0 : (low + 1) / 2;
         return 2 * u + 2 - a_ > s || u > last_u_ ? last_u_ + 1 : u;
@@ -187,15 +205,15 @@ public:
     // The first row on which the stepping may move across from inset u.
     long long first_across(long long u) const
     {
-        const Wide x = square(2 * u + 1 - a_) + 1;
+        const uint64_t x = square(2 * u + 1 - a_) + 1;
         if (x >= aa_) return 0;
         // The smallest t with a^2 t^2 >= b^2 (a^2 - x); then 2j + 2 + b % 2 >= t.
-        const Wide limit = bb_ * (aa_ - x);
+        const Wide limit = wide_mul(bb_, aa_ - x);
         long long t = static_cast<long long>(static_cast<double>(b_) *
                                              std::sqrt(static_cast<double>(aa_ - x) / static_cast<double>(aa_)));
         t = std::clamp(t, 1LL, b_);
-        while (t > 1 && aa_ * square(t - 1) >= limit) --t;
-        while (aa_ * square(t) < limit) ++t;
+        while (t > 1 && wide_mul(aa_, square(t - 1)) >= limit) --t;
+        while (wide_mul(aa_, square(t)) < limit) ++t;
         const long long low = t - 2 - p_;
         return low <= 0 ? 0 : (low + 1) / 2;
     }
@@ -204,18 +222,19 @@ public:
     bool steep(long long u, long long j) const
     {
         const long long k = a_ - 1 - 2 * u;
-        return k > 0 && bb_ * static_cast<Wide>(k) >= aa_ * static_cast<Wide>(1 + p_ + 2 * j);
+        return k > 0 && wide_mul(bb_, static_cast<uint64_t>(k)) >= wide_mul(aa_, static_cast<uint64_t>(1 + p_ + 2 * j));
     }
 
 private:
-    static Wide square(long long v)
+    static uint64_t square(long long v)
     {
-        const auto m = static_cast<Wide>(v < 0 ? -v : v);
+        const auto m = static_cast<uint64_t>(v < 0 ? -v : v);
         return m * m;
     }
 
     long long a_, b_, p_, last_u_, last_j_;
-    Wide aa_, bb_, aabb_;
+    uint64_t aa_, bb_;
+    Wide aabb_;
 };
 
 }  // namespace
