@@ -482,7 +482,7 @@ void Canvas::fill_rect(int left, int top, int right, int bottom, Color color)
 // The rows of an ellipse (w, h > 2) that reach the surface, and of them only
 // those whose runs reach its columns: row j below the middle is drawn with
 // its mirror above, and the runs move inwards as j grows.
-template <class Emit> void Canvas::ellipse_rows(int left, int top, long long w, long long h, Emit& emit)
+template <class Emit> __attribute__((noinline)) void Canvas::ellipse_rows(int left, int top, long long w, long long h, Emit& emit)
 {
     const EllipseRows rows(w, h);
     const long long half = h / 2;
@@ -581,8 +581,7 @@ void Canvas::ellipse(int left, int top, int right, int bottom)
 
     // Stepping costs about half the box's width and height; the rows that
     // show cost a square root each.
-    const long long shown_rows = ys.end - ys.begin;
-    if (w > kMaxSteppedExtent || h > kMaxSteppedExtent || (w + h) / 2 > 16 * shown_rows + 64) {
+    if (w + h > 128 && (w > kMaxSteppedExtent || h > kMaxSteppedExtent || w + h > 32 * (ys.end - ys.begin) + 128)) {
         ellipse_rows(left, top, w, h, emit);
         return;
     }
