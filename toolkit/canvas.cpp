@@ -581,7 +581,7 @@ void Canvas::ellipse(int left, int top, int right, int bottom)
 
     // Stepping costs about half the box's width and height; the rows that
     // show cost a square root each.
-    if (w + h > 128 && (w > kMaxSteppedExtent || h > kMaxSteppedExtent || w + h > 32 * (ys.end - ys.begin) + 128)) {
+    if (w + h > 128 && (w > kMaxSteppedExtent || h > kMaxSteppedExtent || w + h > 8 * (ys.end - ys.begin) + 128)) {
         ellipse_rows(left, top, w, h, emit);
         return;
     }
