@@ -274,7 +274,8 @@ public:
 
     // GDI Ellipse: the ellipse inscribed in (left, top)-(right, bottom), right
     // and bottom exclusive, filled with fill_color and outlined one pixel wide
-    // in fore_color. An empty box draws nothing.
+    // in fore_color. An empty box draws nothing, and so does one more than
+    // 2^31 wide or tall. Its cost follows the rows that show, not the box.
     void ellipse(int left, int top, int right, int bottom);
 
     // BitBlt SRCCOPY of src's (sx, sy, w, h) to (dx, dy), clipped to both.
