@@ -274,7 +274,8 @@ public:
 
     // GDI Ellipse: the ellipse inscribed in (left, top)-(right, bottom), right
     // and bottom exclusive, filled with fill_color and outlined one pixel wide
-    // in fore_color. An empty box draws nothing.
+    // in fore_color. An empty box draws nothing, and so does one more than
+    // 2^31 wide or tall. Its cost follows the rows that show, not the box.
     void ellipse(int left, int top, int right, int bottom);
 
     // BitBlt SRCCOPY of src's (sx, sy, w, h) to (dx, dy), clipped to both.
@@ -334,6 +335,9 @@ private:
     void copy_runs(const Color* src_pixels);
     // Copies what the box of tile holds in src_pixels, of the same size.
     void copy_box(uint32_t tile, const Color* src_pixels);
+    // The rows of the ellipse in a box at (left, top) of w x h pixels that
+    // show, each drawn with emit(row, outer inset, inner inset).
+    template <class Emit> void ellipse_rows(int left, int top, long long w, long long h, Emit& emit);
 
     const uint64_t id_;
     bool shows_copies_ = false;

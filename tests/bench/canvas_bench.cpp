@@ -1,6 +1,6 @@
 // The canvas's hot paths at full-HD size: the per-frame background copy, the
-// flake field (about 2500 small ellipses, many of them off the surface), and
-// a stretched picture.
+// flake field (about 2500 small ellipses, many of them off the surface; and
+// 500 giant ones, whose curve runs far outside it), and a stretched picture.
 #include "toolkit/canvas.h"
 
 #include <benchmark/benchmark.h>
@@ -52,6 +52,27 @@ void BM_FlakeField(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_FlakeField)->Arg(2500);
+
+void BM_GiantFlakeField(benchmark::State& state)
+{
+    // Flakes of a size factor of a million, as the scene places them: the
+    // box's top left on the surface, so that only its empty corner shows.
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> x(-20, kW), y(-20, kH), d(4, 1000004);
+    std::vector<std::array<int, 4>> boxes(static_cast<size_t>(state.range(0)));
+    for (auto& b : boxes) {
+        const int l = x(rng), t = y(rng), size = d(rng);
+        b = {l, t, l + size, t + size};
+    }
+    fw::Canvas c;
+    c.resize(kW, kH);
+    for (auto _ : state) {
+        for (const auto& b : boxes) c.ellipse(b[0], b[1], b[2], b[3]);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_GiantFlakeField)->Arg(500);
 
 void BM_StretchDraw(benchmark::State& state)
 {
