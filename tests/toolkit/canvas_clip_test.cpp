@@ -2,6 +2,7 @@
 // without stepping through the rest of the box, and must come out as the
 // plain stepping would have drawn them.
 #include "toolkit/canvas.h"
+#include "tests/toolkit/canvas_colours.h"
 
 #include <gtest/gtest.h>
 
@@ -13,18 +14,7 @@
 namespace fw {
 namespace {
 
-constexpr Color kBack = rgb(0, 0, 64);
-constexpr Color kFill = rgb(0, 200, 0);
-constexpr Color kFore = rgb(255, 255, 255);
-
-void make(Canvas& c, int w, int h)
-{
-    c.back_color = kBack;
-    c.fill_color = kFill;
-    c.fore_color = kFore;
-    c.resize(w, h);
-    c.clear();
-}
+using namespace fw::testing;
 
 // The whole-box stepping, each pixel set where it falls inside the picture.
 void reference_ellipse(Image& img, long long left, long long top, long long w, long long h)

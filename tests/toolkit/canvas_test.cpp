@@ -2,6 +2,7 @@
 // (ASCII art: '.' back colour, 'o' fill, '#' outline), and checks clipping
 // with invariants over many random boxes.
 #include "toolkit/canvas.h"
+#include "tests/toolkit/canvas_colours.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +14,7 @@
 namespace fw {
 namespace {
 
-constexpr Color kBack = rgb(0, 0, 64);
-constexpr Color kFill = rgb(0, 200, 0);
-constexpr Color kFore = rgb(255, 255, 255);
+using namespace fw::testing;
 
 using Art = std::vector<std::string>;
 
@@ -33,15 +32,6 @@ Art art(const Canvas& c)
     for (int y = 0; y < c.height(); ++y)
         for (int x = 0; x < c.width(); ++x) out[static_cast<size_t>(y)][static_cast<size_t>(x)] = glyph(c.pixel(x, y));
     return out;
-}
-
-void make(Canvas& c, int w, int h)
-{
-    c.back_color = kBack;
-    c.fill_color = kFill;
-    c.fore_color = kFore;
-    c.resize(w, h);
-    c.clear();
 }
 
 // A w x h picture whose pixel (x, y) is y * w + x, drawn as 'A', 'B', ...
