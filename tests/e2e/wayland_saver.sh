@@ -5,8 +5,9 @@
 # address at its own bottom right; steps of 2 pixels leave the saver running,
 # on one output and across the seam between them, and a 3-pixel step ends it
 # within a second; so do a key and a click; an output added while it runs
-# gets a scene; SIGTERM, SIGINT and SIGHUP end it at once; a compositor that
-# goes away ends it with status 1 and one line saying so.
+# gets a scene; SIGTERM, SIGINT and SIGHUP end it at once; short of memory it
+# shows the scene or ends on a recorded error; a compositor that goes away
+# ends it with status 1 and one line saying so.
 set -uo pipefail
 source "$(dirname "$0")/lib/sway.sh"
 
@@ -137,6 +138,30 @@ for signal in TERM INT HUP; do
   wait_exit "$saver_pid" 1000 || fail "SIG$signal did not end the saver within a second"
   note "SIG$signal: gone after ${waited_ms} ms (status $exit_status)"
 done
+
+# ---- short of memory: either the scene shows or the saver ends on a recorded
+# error 7 with status 1, never a saver that runs and shows nothing
+mkdir -p "$wl_tmp/bin"
+cp "$FROSTWISP_BIN" "$wl_tmp/bin/frostwisp"
+ept=$wl_tmp/bin/frostwisp.EPT
+shown=0 ended=0
+for limit in $(seq 90 3 138); do
+  rm -f "$ept"
+  ( ulimit -v $((limit * 1024)); exec "$wl_tmp/bin/frostwisp" /S ) 2>"$wl_tmp/saver.err" &
+  saver_pid=$!
+  if wait_for_band 3000 HEADLESS-1 "$second"; then
+    shown=$((shown + 1))
+    kill "$saver_pid"
+    wait_exit "$saver_pid" 1000
+  else
+    wait_exit "$saver_pid" 1000 || fail "${limit} MB: the saver runs and shows nothing"
+    (( exit_status == 1 )) && grep -q $'7 (Out of memory)\r$' "$ept" ||
+      fail "${limit} MB: status $exit_status, $(grep -a 'error' "$ept" | head -n1) $(head -c 300 "$wl_tmp/saver.err")"
+    ended=$((ended + 1))
+  fi
+done
+(( shown > 0 && ended > 0 )) || fail "the limits missed the edge: $shown showed the scene, $ended ended"
+note "short of memory: $ended limits ended on error 7, $shown showed the scene"
 
 # ---- the compositor goes away
 start_with_pointer_at 600 500

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace fw {
 
@@ -300,7 +301,11 @@ WaylandWindow::Buffer* WaylandWindow::free_buffer()
     if (buffers_.size() >= kMostBuffers) return nullptr;
     auto b = std::make_unique<Buffer>();
     const int stride = canvas.width() * 4;
-    if (!b->memory.create(static_cast<size_t>(stride) * static_cast<size_t>(canvas.height()))) return nullptr;
+    if (!b->memory.create(static_cast<size_t>(stride) * static_cast<size_t>(canvas.height()))) {
+        // Without any buffer the surface can show nothing at all.
+        no_memory_ = buffers_.empty();
+        return nullptr;
+    }
     wl_shm_pool* pool = wl_shm_create_pool(owner_.globals().shm, b->memory.fd(), static_cast<int32_t>(b->memory.size()));
     b->buffer = wl_shm_pool_create_buffer(pool, 0, canvas.width(), canvas.height(), stride, WL_SHM_FORMAT_XRGB8888);
     wl_shm_pool_destroy(pool);
@@ -315,6 +320,9 @@ void WaylandWindow::refresh()
 {
     wanted_ = true;
     present();
+    // Raised here, where the form's handler that asked for the frame reports
+    // it, rather than inside the compositor's callbacks.
+    if (std::exchange(no_memory_, false)) raise_error(err::out_of_memory);
 }
 
 void WaylandWindow::present()

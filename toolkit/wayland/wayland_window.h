@@ -115,6 +115,7 @@ private:
     std::vector<std::unique_ptr<Buffer>> buffers_;
     wl_callback* frame_ = nullptr;
     bool wanted_ = false;  // a refresh waits for the frame callback
+    bool no_memory_ = false;  // no buffer could be made for the surface
     // What the surface on the screen shows, for the damage of the next frame.
     ShownTiles shown_;
 
