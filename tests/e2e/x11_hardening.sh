@@ -3,7 +3,8 @@
 # less neither flashes the screen nor survives the dialog's OK; a run-time
 # error that ends the saver ends it with status 1; a second saver on the same
 # display does not start, and one key ends the one that runs; an 8-bit screen
-# with a palette shows the scene in its colours; running out of memory for
+# with a palette shows the scene in its colours, and a hack in a window of
+# the palette's visual ends on a recorded error; running out of memory for
 # the desktop picture of a 3840x2160 screen is recorded as error 7, never
 # taken for a lost connection.
 set -uo pipefail
@@ -93,7 +94,14 @@ read -r r g b <<<"$top"
 running "$saver_pid" || fail "the saver ended on the 8-bit screen"
 xdotool key a
 wait_exit "$saver_pid" 2000 || fail "a key did not end the saver on the 8-bit screen"
-note "8-bit screen: the top of the gradient is $top"
+# A hack given a window of the palette's visual cannot show the scene: it
+# records why and ends.
+rm -f "$ept"
+start_saver -root
+wait_exit "$saver_pid" 3000 || fail "the hack on a palette window keeps running"
+[[ $exit_status -eq 1 ]] && grep -q $'481 (Invalid picture)\r$' "$ept" ||
+  fail "the hack on a palette window: status $exit_status, $(grep -a 'error' "$ept" | head -n1)"
+note "8-bit screen: the top of the gradient is $top; a hack on the palette window ended on error 481"
 
 # ---- out of memory while taking the desktop picture of a large screen
 x11_session 3840x2160

@@ -494,8 +494,11 @@ std::unique_ptr<NativeWindow> X11Platform::create_window(Form& form)
         if (dialogs_ready_) return create_gtk_window(form);
     }
 #endif
-    if (hack_mode()) return std::make_unique<X11Window>(*this, form, hack_window());
-    // A screen with nothing but a palette cannot show the picture.
+    // A window or a screen with nothing but a palette cannot show the picture.
+    if (hack_mode()) {
+        if (!X11Window::shows_colors(display_, hack_window())) raise_error(err::invalid_picture);
+        return std::make_unique<X11Window>(*this, form, hack_window());
+    }
     if (!X11Window::shows_colors(display_)) raise_error(err::invalid_picture);
     return std::make_unique<X11Window>(*this, form);
 }

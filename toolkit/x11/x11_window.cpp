@@ -64,6 +64,14 @@ std::optional<XVisualInfo> true_color_visual(Display* display, int screen)
 
 bool X11Window::shows_colors(Display* display) { return true_color_visual(display, DefaultScreen(display)).has_value(); }
 
+bool X11Window::shows_colors(Display* display, Window window)
+{
+    XWindowAttributes attributes{};
+    XErrorTrap trap(display);
+    const bool known = XGetWindowAttributes(display, window, &attributes) != 0;
+    return trap.failed() || !known || attributes.visual->c_class == TrueColor || attributes.visual->c_class == DirectColor;
+}
+
 X11Window::X11Window(X11Platform& owner, Form& form)
     : owner_(owner), form_(form), display_(owner.display()), serial_(owner.add(this))
 {

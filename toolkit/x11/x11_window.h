@@ -29,8 +29,10 @@ class X11Window : public NativeWindow {
 public:
     // A window of the program's own, which needs shows_colors().
     X11Window(X11Platform& owner, Form& form);
-    // Whether the screen has a visual that shows colours as they are.
+    // Whether the screen has a visual that shows colours as they are; for a
+    // window given, whether its own does (a window that is gone does too).
     static bool shows_colors(Display* display);
+    static bool shows_colors(Display* display, Window window);
     // The hack's window, drawn into as it is.
     X11Window(X11Platform& owner, Form& form, Window foreign);
     ~X11Window() override;
