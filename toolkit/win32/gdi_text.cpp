@@ -159,13 +159,13 @@ int GdiText::fallback_for(wchar_t c) const
     if (const auto known = fallback_of_.find(c); known != fallback_of_.end()) return known->second;
     if (!linked_listed_) {
         linked_listed_ = true;
+        const std::wstring own = face_of(dc_);
         std::vector<std::wstring> faces = linked_faces(logfont_.lfFaceName);
-        for (const std::wstring& f : linked_faces(face_of(dc_))) faces.push_back(f);
+        for (const std::wstring& f : linked_faces(own)) faces.push_back(f);
         for (const wchar_t* base : interface_faces) {
             faces.emplace_back(base);
             for (std::wstring& f : linked_faces(base)) faces.push_back(std::move(f));
         }
-        const std::wstring own = face_of(dc_);
         for (std::wstring& f : faces) {
             const auto same = [&](const Fallback& other) { return _wcsicmp(other.face.c_str(), f.c_str()) == 0; };
             if (_wcsicmp(f.c_str(), own.c_str()) != 0 && std::none_of(fallbacks_.begin(), fallbacks_.end(), same))

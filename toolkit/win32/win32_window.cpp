@@ -84,6 +84,14 @@ std::vector<Win32Window*>& embedded_windows()
 // any form is left.
 void wake_message_loop() { PostMessageW(nullptr, WM_NULL, 0, 0); }
 
+// The program's end inside a callback of the system's: nothing may unwind
+// through the system's frames above it.
+[[noreturn]] void end_process(const ProgramEnd& end)
+{
+    std::fflush(nullptr);
+    ExitProcess(static_cast<UINT>(end.exit_code));
+}
+
 RECT virtual_screen()
 {
     const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
@@ -248,8 +256,7 @@ void CALLBACK Win32Window::watch_parent(HWND, UINT, UINT_PTR timer, DWORD) noexc
             try {
                 window->lost_window();
             } catch (const ProgramEnd& end) {
-                std::fflush(nullptr);
-                ExitProcess(static_cast<UINT>(end.exit_code));
+                end_process(end);
             }
         }
         return;
@@ -437,9 +444,7 @@ LRESULT CALLBACK Win32Window::procedure(HWND hwnd, UINT message, WPARAM wparam, 
     try {
         return window->handle(message, wparam, lparam);
     } catch (const ProgramEnd& end) {
-        // Nothing may unwind through the system's frames above this one.
-        std::fflush(nullptr);
-        ExitProcess(static_cast<UINT>(end.exit_code));
+        end_process(end);
     }
 }
 
