@@ -31,6 +31,9 @@ foreach(picture IN LISTS rc_pictures)
 endforeach()
 set(FROSTWISP_RC_ICON ${CMAKE_SOURCE_DIR}/resources/frostwisp.ico)
 set(FROSTWISP_MANIFEST ${CMAKE_SOURCE_DIR}/toolkit/win32/frostwisp.manifest)
+# The version record's maker and copyright: the licence's copyright line.
+file(STRINGS ${CMAKE_SOURCE_DIR}/LICENSE FROSTWISP_COPYRIGHT REGEX "^Copyright " LIMIT_COUNT 1)
+string(REGEX REPLACE "^Copyright \\(c\\) [0-9, -]+ " "" FROSTWISP_COMPANY "${FROSTWISP_COPYRIGHT}")
 configure_file(${CMAKE_SOURCE_DIR}/toolkit/win32/frostwisp.rc.in ${CMAKE_BINARY_DIR}/generated/frostwisp.rc @ONLY)
 set_source_files_properties(${CMAKE_BINARY_DIR}/generated/frostwisp.rc PROPERTIES
   OBJECT_DEPENDS "${rc_pictures};${FROSTWISP_MANIFEST};${FROSTWISP_RC_ICON}")
@@ -40,6 +43,10 @@ target_link_libraries(frostwisp_scr PRIVATE frostwisp_win32)
 set_target_properties(frostwisp_scr PROPERTIES
   OUTPUT_NAME frostwisp SUFFIX .scr RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 target_link_options(frostwisp_scr PRIVATE $<$<CONFIG:Release>:-s>)
+# Reproducible: no link time in the PE header, so two builds of one tree are
+# the same bytes. (The archives are deterministic already, windres writes no
+# time, and a stripped program carries no build paths.)
+target_link_options(frostwisp_scr PRIVATE -Wl,--no-insert-timestamp)
 
 if(FROSTWISP_TESTS)
   # The test programs are listed when the tests run, under Wine, not while building.
@@ -51,7 +58,15 @@ if(FROSTWISP_TESTS)
 endif()
 
 # The zip for users (cpack -G ZIP): the program and a short read-me, with the
-# line ends Notepad expects.
+# line ends Notepad expects. A 64-bit and a 32-bit zip, named so, and each
+# read-me says which one it is.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(FROSTWISP_BITS 64)
+  set(FROSTWISP_OTHER_BITS 32)
+else()
+  set(FROSTWISP_BITS 32)
+  set(FROSTWISP_OTHER_BITS 64)
+endif()
 install(TARGETS frostwisp_scr RUNTIME DESTINATION .)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/README-windows.txt.in ${CMAKE_BINARY_DIR}/packaging/README.txt @ONLY NEWLINE_STYLE CRLF)
 configure_file(${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/packaging/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)

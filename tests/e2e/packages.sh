@@ -2,8 +2,8 @@
 # The packages for users, made as a release would make them: the Debian
 # package from build/ holds what it should for /usr, passes lintian without
 # errors, and unpacked into a folder of its own its hack draws into an X
-# window; the Windows zip from build-win/ holds the program that was built and
-# its read-me.
+# window; the Windows zips from build-win/ and build-win32/ hold the programs
+# that were built, the same bytes when built again, and their read-me.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 export X11_HELPER=$PWD/build/tests/x11_test_helper
@@ -71,22 +71,47 @@ keep_screenshot "$target" unpacked-hack
 kill -TERM "$saver_pid"
 wait_exit "$saver_pid" 2000 && (( exit_status == 0 )) || fail "the unpacked hack did not end cleanly on SIGTERM"
 
-# The Windows zip, where there is a Windows build.
-if [[ -f build-win/frostwisp.scr ]]; then
-  zip=build-win/frostwisp-${version}-win64.zip
+# The Windows zips, where there are Windows builds: a 64-bit and a 32-bit one,
+# named so, each with its program and a read-me that says which it is.
+for bits in 64 32; do
+  dir=build-win
+  [[ $bits == 32 ]] && dir=build-win32
+  [[ -f $dir/frostwisp.scr ]] || continue
+  zip=$dir/frostwisp-${version}-windows-${bits}-bit.zip
   rm -f "$zip"
-  (cd build-win && cpack -G ZIP) >"$work/cpack-zip.log" 2>&1 || fail "cpack -G ZIP: $(tail -n 5 "$work/cpack-zip.log")"
-  python3 - "$zip" build-win/frostwisp.scr <<'EOF' || fail "the zip is not as it should be"
-import sys, zipfile
+  (cd "$dir" && cpack -G ZIP) >"$work/cpack-zip.log" 2>&1 || fail "cpack -G ZIP in $dir: $(tail -n 5 "$work/cpack-zip.log")"
+  python3 - "$zip" "$dir/frostwisp.scr" "$bits" <<'EOF' || fail "the $bits-bit zip is not as it should be"
+import struct, sys, zipfile
 z = zipfile.ZipFile(sys.argv[1])
 names = sorted(z.namelist())
 assert names == ["LICENSE.txt", "README.txt", "frostwisp.scr"], names
-assert z.read("frostwisp.scr") == open(sys.argv[2], "rb").read(), "frostwisp.scr is not the one built"
+scr = z.read("frostwisp.scr")
+assert scr == open(sys.argv[2], "rb").read(), "frostwisp.scr is not the one built"
+pe = struct.unpack_from("<I", scr, 0x3C)[0]
+machine, = struct.unpack_from("<H", scr, pe + 4)
+assert machine == {"64": 0x8664, "32": 0x14C}[sys.argv[3]], "frostwisp.scr is for machine %#x" % machine
 readme = z.read("README.txt").decode("ascii")
 assert "\r\n" in readme and "\n" not in readme.replace("\r\n", ""), "README.txt has no CRLF line ends"
-for text in ("Install", "HKEY_CURRENT_USER\\Software\\Frostwisp\\Settings", "%LOCALAPPDATA%\\Frostwisp\\frostwisp.EPT"):
-    assert text in readme, "README.txt does not say " + text
+flat = " ".join(readme.split())
+for text in ("Install", "HKEY_CURRENT_USER\\Software\\Frostwisp\\Settings", "%LOCALAPPDATA%\\Frostwisp\\frostwisp.EPT",
+             "This is the %s-bit frostwisp.scr, for %s-bit Windows" % (sys.argv[3], sys.argv[3]),
+             "SmartScreen", '"More info"', '"Run anyway"', "First choose another screen saver"):
+    assert text in flat, "README.txt does not say " + text
 EOF
-fi
+
+  # Reproducible: linked again, with its resources compiled again, at another
+  # time and with another SOURCE_DATE_EPOCH, the program is the same bytes,
+  # and its PE header carries no time.
+  cp "$dir/frostwisp.scr" "$work/first.scr"
+  find "$dir/CMakeFiles/frostwisp_scr.dir" -name '*.rc.*' -delete
+  rm -f "$dir/frostwisp.scr"
+  sleep 1
+  SOURCE_DATE_EPOCH=$(( $(date +%s) - 86400 )) cmake --build "$dir" --target frostwisp_scr >"$work/relink.log" 2>&1 ||
+    fail "cannot build $dir again: $(tail -n 5 "$work/relink.log")"
+  cmp -s "$work/first.scr" "$dir/frostwisp.scr" || fail "two builds of the $bits-bit program differ: $(cmp "$work/first.scr" "$dir/frostwisp.scr")"
+  pe=$(od -An -tu4 -j60 -N4 "$dir/frostwisp.scr" | tr -d ' ')
+  stamp=$(od -An -tu4 -j$((pe + 8)) -N4 "$dir/frostwisp.scr" | tr -d ' ')
+  [[ $stamp == 0 ]] || fail "the $bits-bit program's PE time stamp is $stamp"
+done
 
 note ok

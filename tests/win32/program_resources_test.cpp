@@ -7,10 +7,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <cstring>
+#include <vector>
 
 namespace fw::testing {
 namespace {
@@ -69,10 +71,44 @@ TEST_F(ProgramResources, ListedAsFrostwispWithItsIconAndVersion)
     ASSERT_TRUE(VerQueryValueW(record.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(0, 1));    // 1.0
     EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(491, 0));  // .0.491
-    wchar_t* product = nullptr;
-    ASSERT_TRUE(VerQueryValueW(record.data(), L"\\StringFileInfo\\040904B0\\ProductName",
-                               reinterpret_cast<void**>(&product), &length));
-    EXPECT_STREQ(product, L"Frostwisp");
+    const auto text = [&](const wchar_t* key) -> std::wstring {
+        wchar_t* value = nullptr;
+        const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + key;
+        if (!VerQueryValueW(record.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) || !value) return {};
+        return value;
+    };
+    EXPECT_EQ(text(L"ProductName"), L"Frostwisp");
+    EXPECT_EQ(text(L"CompanyName"), L"The Frostwisp developers");
+    EXPECT_EQ(text(L"LegalCopyright"), L"Copyright (c) 2026 The Frostwisp developers");
+
+    // Windows picks the icon's picture of the size it draws: 16, 32, 48 and
+    // 256 pixels (0 in the directory) each there in 32-bit colour, the
+    // largest a PNG.
+    const std::string_view group = bytes(MAKEINTRESOURCEW(100), MAKEINTRESOURCEW(14));  // RT_GROUP_ICON
+    ASSERT_GE(group.size(), 6u);
+    const auto byte = [](std::string_view b, size_t at) { return static_cast<unsigned char>(b[at]); };
+    const size_t count = byte(group, 4);
+    ASSERT_EQ(group.size(), 6 + 14 * count);
+    std::vector<int> sizes;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t entry = 6 + 14 * i;
+        const int pixels = byte(group, entry) ? byte(group, entry) : 256;
+        sizes.push_back(pixels);
+        EXPECT_EQ(byte(group, entry + 6), 32) << pixels;  // wBitCount
+        const int id = byte(group, entry + 12) | byte(group, entry + 13) << 8;
+        const std::string_view picture = bytes(MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(3));  // RT_ICON
+        ASSERT_GE(picture.size(), sizeof(BITMAPINFOHEADER)) << pixels;
+        if (pixels == 256) {
+            EXPECT_EQ(picture.substr(1, 3), "PNG");
+        } else {
+            BITMAPINFOHEADER header;
+            std::memcpy(&header, picture.data(), sizeof header);
+            EXPECT_EQ(header.biWidth, pixels);
+            EXPECT_EQ(header.biBitCount, 32) << pixels;
+        }
+    }
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48, 256}));
 }
 
 TEST_F(ProgramResources, GradientBitmapsAreTheRunLengthFilesByNumber)
