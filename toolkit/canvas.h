@@ -1,201 +1,30 @@
-// A 32-bit pixel surface with the drawing operations the program uses, in the
-// conventions of the platform's GDI: rectangles are half-open (right and bottom
-// exclusive), every primitive clips to the surface first.
+// A software canvas: a 32-bit framebuffer with the drawing operations the
+// program uses, in the conventions of the platform's GDI: rectangles are
+// half-open (right and bottom exclusive), every primitive clips to the
+// surface first.
 //
-// A canvas is cut into tiles, and each tile carries a stamp that changes
-// whenever anything is written into it. Two tiles at the same place of two
-// canvases with the same stamp hold the same pixels, so a copy may skip them
-// and a window may send only the tiles whose stamp it has not shown yet. A
-// canvas also lists its changed tiles as they change, so that neither needs
-// to look at every tile to find them.
+// A canvas is cut into tiles and keeps track of its dirty tiles (see
+// dirty_tiles.h), so that a copy or a window's damage covers only what
+// changed. A window's surface may share a canvas' memory copy-on-write
+// instead of copying it (see show_copies).
 //
 // Canvases are drawn on one thread.
 #pragma once
 
-#include <algorithm>
-#include <bit>
+#include "toolkit/color.h"
+#include "toolkit/dirty_tiles.h"
+#include "toolkit/image.h"
+#include "toolkit/pixel_store.h"
+#include "toolkit/rect.h"
+
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <span>
-#include <typeinfo>
 #include <utility>
 #include <vector>
 
 namespace fw {
-
-// 0x00RRGGBB.
-using Color = uint32_t;
-constexpr Color rgb(int r, int g, int b)
-{
-    return (static_cast<Color>(r & 255) << 16) | (static_cast<Color>(g & 255) << 8) | static_cast<Color>(b & 255);
-}
-constexpr int red(Color c) { return static_cast<int>((c >> 16) & 255); }
-constexpr int green(Color c) { return static_cast<int>((c >> 8) & 255); }
-constexpr int blue(Color c) { return static_cast<int>(c & 255); }
-
-// A still picture: what a surface's content is read out as, what a bitmap
-// resource or a snapshot is loaded as.
-struct Image {
-    int width = 0;
-    int height = 0;
-    std::vector<Color> pixels;  // row-major, width * height
-
-    Color at(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }
-    bool empty() const { return width <= 0 || height <= 0; }
-};
-
-// A black picture of width x height (none of a size below zero): what a
-// screen capture starts from, and gives where the screen cannot be read.
-inline Image black_image(int width, int height)
-{
-    Image shot;
-    shot.width = std::max(width, 0);
-    shot.height = std::max(height, 0);
-    shot.pixels.assign(static_cast<size_t>(shot.width) * static_cast<size_t>(shot.height), 0);
-    return shot;
-}
-
-// Where a canvas keeps its pixels. The default owns a vector; a backend may
-// hand out memory it can show directly (a shared-memory image, a DIB section).
-class PixelStore {
-public:
-    virtual ~PixelStore() = default;
-    // Makes room for width x height pixels and returns the first row; the
-    // content is unspecified. Rows are width pixels apart.
-    virtual Color* allocate(int width, int height) = 0;
-    // A new, empty store of the same kind: room for a second picture that
-    // can be shown the same way.
-    virtual std::unique_ptr<PixelStore> another() const = 0;
-    // Whether what shows pixels from this store can show them from other too.
-    virtual bool shows_like(const PixelStore& other) const { return typeid(*this) == typeid(other); }
-    // Called before the pixels are written; a store that is still being read
-    // (by a display server) waits here until it no longer is.
-    virtual void before_write() {}
-};
-
-// The tiles of a canvas whose content changed, in the order they changed.
-// Between two readings a tile is listed at most once, so the record keeps
-// what a reader that comes back after the next reading still needs; one that
-// comes back later finds it gone, and must look at every tile.
-class ChangeLog {
-public:
-    // A new number of tiles: every tile counts as changed.
-    void reset(size_t tiles);
-    void add(uint32_t tile)
-    {
-        if (listed_[tile] > read_ - base_) return;
-        if (end_ - base_ >= kEpoch) start_epoch();
-        ring_[static_cast<size_t>(end_ & mask_)] = tile;
-        listed_[tile] = static_cast<uint32_t>(++end_ - base_);
-    }
-    // Every tile changed.
-    void add_all()
-    {
-        end_ += ring_.size() + 1;
-        read_ = end_;
-    }
-    // The position now, for a later since().
-    uint64_t mark()
-    {
-        read_ = end_;
-        return end_;
-    }
-    // Appends the tiles changed after position from (some perhaps twice);
-    // false when the record no longer reaches back that far.
-    bool since(uint64_t from, std::vector<uint32_t>& out) const;
-
-private:
-    // Positions in listed_ count from base_, which moves on (and every
-    // reader starts afresh) before they outgrow 32 bits.
-    static constexpr uint64_t kEpoch = uint64_t{1} << 31;
-    void start_epoch();
-
-    std::vector<uint32_t> ring_{0};
-    std::vector<uint32_t> listed_;  // per tile: 1 + the position of its last entry - base_, or 0
-    uint64_t mask_ = 0;
-    uint64_t base_ = 0;
-    uint64_t end_ = 0;
-    uint64_t read_ = 0;
-};
-
-// A half-open rectangle of a canvas.
-struct Rect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    bool operator==(const Rect&) const = default;
-};
-
-// A set of tiles of a canvas (by index: row * tiles across + column), read
-// back in the order of memory: rows top to bottom, each left to right.
-class TileSet {
-public:
-    // Empty, for a canvas of that many tiles across and down.
-    void reset(int across, int down);
-    void add(uint32_t tile)
-    {
-        const uint32_t ty = tile / across_, tx = tile % across_;
-        bits_[ty * row_words_ + tx / 64] |= uint64_t{1} << (tx % 64);
-        rows_[ty / 64] |= uint64_t{1} << (ty % 64);
-    }
-    // Calls run(ty, first, end) for each run [first, end) of neighbouring
-    // tiles of row ty in the set, where a run takes in gaps of up to join
-    // tiles that are not; empties the set.
-    template <class Run> void take_runs(int join, Run&& run);
-
-private:
-    uint32_t across_ = 1;
-    uint32_t row_words_ = 0;
-    std::vector<uint64_t> bits_;
-    std::vector<uint64_t> rows_;
-};
-
-template <class Run> void TileSet::take_runs(int join, Run&& run)
-{
-    for (size_t rw = 0; rw < rows_.size(); ++rw) {
-        for (uint64_t rows = rows_[rw]; rows != 0; rows &= rows - 1) {
-            const auto ty = static_cast<int>(rw * 64 + static_cast<size_t>(std::countr_zero(rows)));
-            uint64_t* bits = bits_.data() + static_cast<size_t>(ty) * row_words_;
-            int first = -1, last = -1;
-            for (uint32_t w = 0; w < row_words_; ++w) {
-                for (uint64_t b = bits[w]; b != 0; b &= b - 1) {
-                    const int tx = static_cast<int>(w * 64 + static_cast<uint32_t>(std::countr_zero(b)));
-                    if (first >= 0 && tx - last > join + 1) {
-                        run(ty, first, last + 1);
-                        first = -1;
-                    }
-                    if (first < 0) first = tx;
-                    last = tx;
-                }
-                bits[w] = 0;
-            }
-            run(ty, first, last + 1);
-        }
-        rows_[rw] = 0;
-    }
-}
-
-// A rectangle within one tile, in pixels from its top left corner; what a
-// tile has had written since it last held a known content.
-struct TileBox {
-    uint8_t left = 0, top = 0, right = 0, bottom = 0;
-    bool empty() const { return left >= right; }
-    void take_in(uint8_t l, uint8_t t, uint8_t r, uint8_t b)
-    {
-        if (empty()) {
-            *this = TileBox{l, t, r, b};
-        } else {
-            left = std::min(left, l);
-            top = std::min(top, t);
-            right = std::max(right, r);
-            bottom = std::max(bottom, b);
-        }
-    }
-};
-
-class Canvas;
 
 // Rows of a canvas opened for code that sets pixels itself: only the
 // rectangle it was opened for may be written, and that counts as changed.

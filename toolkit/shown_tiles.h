@@ -1,5 +1,5 @@
-// What a window last showed of its surface, so that a refresh sends only the
-// tiles that changed since, as the surface lists them.
+// Damage tracking for a window: what it last showed of its surface, so that a
+// refresh sends only the dirty tiles since, as the surface lists them.
 #pragma once
 
 #include "toolkit/canvas.h"

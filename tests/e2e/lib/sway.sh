@@ -1,8 +1,8 @@
 # Sourced by the wayland_*.sh end-to-end scripts: a private headless sway
-# run by an unprivileged user of its own (sway refuses to run as root), the
-# program and the test helper, a settings folder of the script's own,
-# screenshots and their pixels, polling helpers, and clean-up of everything
-# started.
+# run by an unprivileged user of its own (sway refuses to run as root), its
+# outputs, screenshots and their pixels, and one virtual pointer; common.sh
+# beside it gives the program, a settings folder of the script's own, polling
+# helpers and clean-up of everything started.
 #
 #   source "$(dirname "$0")/lib/sway.sh"
 #   sway_session            # WAYLAND_DISPLAY, SWAYSOCK set; HEADLESS-1 is 1920x1080 at (0, 0)
@@ -12,46 +12,16 @@
 #   shot HEADLESS-1 "$wl_tmp/a.png"
 #   ...
 
-FROSTWISP_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
-FROSTWISP_BIN=${FROSTWISP_BIN:-$FROSTWISP_ROOT/build/frostwisp}
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 WAYLAND_HELPER=${WAYLAND_HELPER:-$(dirname "$FROSTWISP_BIN")/tests/wayland_test_helper}
-ARTIFACTS=${ARTIFACTS:-$FROSTWISP_ROOT/build/e2e-artifacts}
 SWAY_USER=${SWAY_USER:-frostwisp-e2e}
-script_name=$(basename "$0" .sh)
 
-wl_pids=()  # each compositor before its clients
-wl_tmp=$(mktemp -d)
+wl_tmp=$e2e_tmp
 chmod 755 "$wl_tmp"  # the compositor's user reads its configuration here
-wl_main=$BASHPID
-export FROSTWISP_SEED=7
+declare -gn wl_pids=e2e_pids  # each compositor before its clients
+wl_cleanup() { e2e_cleanup; }
 
-wl_cleanup() {
-  # A background child killed before it has become its program runs this
-  # trap too; only the script itself cleans up.
-  [[ $BASHPID == "$wl_main" ]] || return 0
-  local i p
-  for (( i = ${#wl_pids[@]} - 1; i >= 0; i-- )); do
-    p=${wl_pids[i]}
-    kill "$p" 2>/dev/null && wait "$p" 2>/dev/null
-  done
-  rm -rf "$wl_tmp"
-}
-trap wl_cleanup EXIT
-
-fail() {
-  echo "$script_name: FAILED: $*"
-  [[ -s $wl_tmp/saver.err ]] && echo "$script_name: the program said: $(head -c 600 "$wl_tmp/saver.err")"
-  exit 1
-}
-
-note() { echo "$script_name: $*"; }
-
-[[ -x $FROSTWISP_BIN ]] || fail "no program at $FROSTWISP_BIN"
 [[ -x $WAYLAND_HELPER ]] || fail "no test helper at $WAYLAND_HELPER"
-mkdir -p "$ARTIFACTS"
-
-# Milliseconds since some fixed point.
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
 # The unprivileged user the compositors run as; made on the first run.
 sway_user() {
@@ -122,9 +92,13 @@ sway_session() {
   mkdir -p "$XDG_CONFIG_HOME/frostwisp"
 }
 
-# "NAME X Y W H SCALE" of each output, in sway's order.
+# "NAME X Y W H SCALE" of each output, in sway's order. The numbers are
+# printed as numbers (a scale of 2 as 2): jq 1.7 keeps a number's text as
+# sway wrote it, "2.0", where jq 1.6 printed 2.
 outputs() {
-  swaymsg -r -t get_outputs | jq -r '.[] | "\(.name) \(.rect.x) \(.rect.y) \(.rect.width) \(.rect.height) \(.scale)"'
+  swaymsg -r -t get_outputs |
+    jq -r '.[] | "\(.name) \(.rect.x) \(.rect.y) \(.rect.width) \(.rect.height) \(.scale)"' |
+    awk '{ for (i = 2; i <= NF; i++) $i += 0; print }'
 }
 
 # Adds an output of the mode WxH at (X, Y), at scale 1 or the one given;
@@ -148,53 +122,8 @@ keep_screenshot() { grim -o "$1" "$ARTIFACTS/$script_name-$2.png" 2>/dev/null ||
 # "R G B" lines for the pixels (X Y pairs) of a PNG file.
 pixels() { "$WAYLAND_HELPER" pixels "$@"; }
 
-# How many of the pixels (X Y pairs) of the PNG file have the colour "R G B".
-count_colour() {
-  local file=$1 colour=$2
-  shift 2
-  pixels "$file" "$@" 2>/dev/null | grep -c -x "$colour"
-}
-
 # Pixels of the colour RRGGBB in the rectangle WxH+X+Y of the PNG file.
 count_in() { "$WAYLAND_HELPER" count "$1" "$2" "$3" 2>/dev/null || echo 0; }
-
-# Writes the settings file: settings Background=1 Restart=0 ...
-settings() {
-  { echo "[Settings]"; printf '%s\n' "$@"; } >"$XDG_CONFIG_HOME/frostwisp/frostwisp.ini"
-}
-
-# Runs the program in the background with the given arguments; $saver_pid.
-start_saver() {
-  "$FROSTWISP_BIN" "$@" >"$wl_tmp/saver.out" 2>"$wl_tmp/saver.err" &
-  saver_pid=$!
-  wl_pids+=($saver_pid)
-}
-
-# A process that has ended but not been reaped yet (swayidle's children are
-# left to init) counts as gone.
-running() {
-  local stat
-  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
-  stat=${stat##*) }
-  [[ ${stat%% *} != Z ]]
-}
-
-# Waits up to ms for the process to end; its exit status in $exit_status
-# (empty for a process not started by this script) and the time it took in
-# $waited_ms.
-wait_exit() {
-  local pid=$1 ms=$2 start
-  start=$(now_ms)
-  while running "$pid" && (( $(now_ms) - start < ms )); do sleep 0.02; done
-  waited_ms=$(( $(now_ms) - start ))
-  if running "$pid"; then return 1; fi
-  exit_status=
-  if jobs -p | grep -qx "$pid"; then
-    wait "$pid"
-    exit_status=$?
-  fi
-  return 0
-}
 
 # The blue gradient's first band, at the top of every scene with Background=1.
 band="119 172 252"

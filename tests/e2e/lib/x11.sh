@@ -1,6 +1,7 @@
-# Sourced by the x11_*.sh end-to-end scripts: a private Xvfb on a display
-# number it picks itself, the program and the test helper, a settings folder
-# of the script's own, polling helpers, and clean-up of everything started.
+# Sourced by the x11_*.sh end-to-end scripts: a private Xvfb (or Xephyr) on a
+# display number it picks itself, the test helper and the settings dialog's
+# buttons; common.sh beside it gives the program, a settings folder of the
+# script's own, polling helpers and clean-up of everything started.
 #
 #   source "$(dirname "$0")/lib/x11.sh"
 #   x11_session 800x600     # DISPLAY set, XDG_CONFIG_HOME a fresh folder
@@ -8,43 +9,14 @@
 #   start_saver /S          # $saver_pid
 #   ...
 
-FROSTWISP_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../.." && pwd)
-FROSTWISP_BIN=${FROSTWISP_BIN:-$FROSTWISP_ROOT/build/frostwisp}
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 X11_HELPER=${X11_HELPER:-$(dirname "$FROSTWISP_BIN")/tests/x11_test_helper}
-ARTIFACTS=${ARTIFACTS:-$FROSTWISP_ROOT/build/e2e-artifacts}
-script_name=$(basename "$0" .sh)
 
-x11_pids=()  # the X server first
-x11_tmp=$(mktemp -d)
-x11_main=$BASHPID
-export FROSTWISP_SEED=7
+x11_tmp=$e2e_tmp
+declare -gn x11_pids=e2e_pids  # the X server first
+x11_cleanup() { e2e_cleanup; }
 
-x11_cleanup() {
-  # A background child killed before it has become its program runs this
-  # trap too; only the script itself cleans up.
-  [[ $BASHPID == "$x11_main" ]] || return 0
-  local i p
-  for (( i = ${#x11_pids[@]} - 1; i >= 0; i-- )); do
-    p=${x11_pids[i]}
-    kill "$p" 2>/dev/null && wait "$p" 2>/dev/null
-  done
-  rm -rf "$x11_tmp"
-}
-trap x11_cleanup EXIT
-
-fail() {
-  echo "$script_name: FAILED: $*"
-  exit 1
-}
-
-note() { echo "$script_name: $*"; }
-
-[[ -x $FROSTWISP_BIN ]] || fail "no program at $FROSTWISP_BIN"
 [[ -x $X11_HELPER ]] || fail "no test helper at $X11_HELPER"
-mkdir -p "$ARTIFACTS"
-
-# Milliseconds since some fixed point.
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 
 # Starts Xvfb with a screen of the given size on a free display, of
 # X11_DEPTH bits a pixel (24 unless set).
@@ -78,42 +50,8 @@ xephyr_session() {
   xset s off -dpms 2>/dev/null || true
 }
 
-# Writes the settings file: settings Background=1 Restart=0 ...
-settings() {
-  { echo "[Settings]"; printf '%s\n' "$@"; } >"$XDG_CONFIG_HOME/frostwisp/frostwisp.ini"
-}
-
-# Runs the program in the background with the given arguments; $saver_pid.
-start_saver() {
-  "$FROSTWISP_BIN" "$@" >"$x11_tmp/saver.out" 2>"$x11_tmp/saver.err" &
-  saver_pid=$!
-  x11_pids+=($saver_pid)
-}
-
-running() { kill -0 "$1" 2>/dev/null; }
-
-# Waits up to ms for the process to end; its exit status in $exit_status and
-# the time it took in $waited_ms.
-wait_exit() {
-  local pid=$1 ms=$2 start
-  start=$(now_ms)
-  while running "$pid" && (( $(now_ms) - start < ms )); do sleep 0.02; done
-  waited_ms=$(( $(now_ms) - start ))
-  if running "$pid"; then return 1; fi
-  wait "$pid"
-  exit_status=$?
-  return 0
-}
-
 # "R G B" lines for the pixels (X Y pairs) of a window ("root" or an id).
 pixels() { "$X11_HELPER" pixels "$@"; }
-
-# How many of the pixels (X Y pairs) of the window have the colour "R G B".
-count_colour() {
-  local window=$1 colour=$2
-  shift 2
-  pixels "$window" "$@" 2>/dev/null | grep -c -x "$colour"
-}
 
 # Keeps a picture of the window for whoever reads the run afterwards.
 keep_screenshot() {
