@@ -3,6 +3,7 @@
 #include "host/saver.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
+#include "toolkit/linux/input_mapping.h"
 #include "toolkit/runtime_error.h"
 #include "toolkit/wayland/shm_memory.h"
 #include "toolkit/wayland/wayland_window.h"
@@ -108,8 +109,8 @@ const wl_pointer_listener pointer_listener = {
     [](void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
         self(data).pointer_moved(wl_fixed_to_double(x), wl_fixed_to_double(y));
     },
-    [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t button, uint32_t state) {
-        self(data).pointer_button(button, state == WL_POINTER_BUTTON_STATE_PRESSED);
+    [](void* data, wl_pointer*, uint32_t, uint32_t time, uint32_t button, uint32_t state) {
+        self(data).pointer_button(time, button, state == WL_POINTER_BUTTON_STATE_PRESSED);
     },
     [](void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {},
     [](void*, wl_pointer*) {},
@@ -120,14 +121,18 @@ const wl_pointer_listener pointer_listener = {
 };
 
 const wl_keyboard_listener keyboard_listener = {
-    // The key names do not matter: any key ends the saver.
-    [](void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); },
+    [](void* data, wl_keyboard*, uint32_t format, int32_t fd, uint32_t size) {
+        self(data).keymap(format, fd, size);
+        close(fd);
+    },
     [](void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) { self(data).keyboard_entered(surface); },
     [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
-    [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-        if (state == WL_KEYBOARD_KEY_STATE_PRESSED) self(data).key_pressed();
+    [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
+        if (state == WL_KEYBOARD_KEY_STATE_PRESSED) self(data).key_pressed(key);
     },
-    [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
+    [](void* data, wl_keyboard*, uint32_t, uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group) {
+        self(data).modifiers(depressed, latched, locked, group);
+    },
     [](void*, wl_keyboard*, int32_t, int32_t) {},
 };
 
@@ -353,30 +358,55 @@ void WaylandPlatform::pointer_entered(uint32_t serial, wl_surface* surface, doub
 {
     enter_serial_ = serial;
     pointer_surface_ = surface;
+    pointer_x_ = x, pointer_y_ = y;
     if (pointer_hidden_) hide_pointer();
-    input_.push_back({Input::Kind::enter, surface, x, y});
+    input_.push_back({Input::Kind::enter, surface, x, y, 0, 0, buttons_held_, keys_.shift()});
 }
 
 void WaylandPlatform::pointer_left(wl_surface* surface)
 {
     if (pointer_surface_ == surface) pointer_surface_ = nullptr;
+    buttons_held_ = 0;
 }
 
 void WaylandPlatform::pointer_moved(double x, double y)
 {
-    if (pointer_surface_) input_.push_back({Input::Kind::motion, pointer_surface_, x, y});
+    pointer_x_ = x, pointer_y_ = y;
+    if (pointer_surface_)
+        input_.push_back({Input::Kind::motion, pointer_surface_, x, y, 0, 0, buttons_held_, keys_.shift()});
 }
 
-void WaylandPlatform::pointer_button(uint32_t button, bool pressed)
+void WaylandPlatform::pointer_button(uint32_t time, uint32_t button, bool pressed)
 {
-    if (!pressed || !pointer_surface_) return;
-    const int which = button == BTN_LEFT ? 1 : button == BTN_RIGHT ? 2 : button == BTN_MIDDLE ? 4 : 0;
-    input_.push_back({Input::Kind::button, pointer_surface_, 0, 0, which});
+    // In X's numbering, which the click sequence counts in.
+    const unsigned x_button = button == BTN_LEFT ? 1 : button == BTN_MIDDLE ? 2 : button == BTN_RIGHT ? 3 : 0;
+    const int held = button_for(x_button);
+    buttons_held_ = pressed ? buttons_held_ | held : buttons_held_ & ~held;
+    if (!pointer_surface_ || !x_button) return;
+    input_.push_back({pressed ? Input::Kind::button_down : Input::Kind::button_up, pointer_surface_, pointer_x_,
+                      pointer_y_, x_button, time, buttons_held_, keys_.shift()});
 }
 
 void WaylandPlatform::keyboard_entered(wl_surface* surface) { keyboard_surface_ = surface; }
 
-void WaylandPlatform::key_pressed() { input_.push_back({Input::Kind::key, keyboard_surface_}); }
+void WaylandPlatform::keymap(uint32_t format, int fd, uint32_t size)
+{
+    if (format == WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1) keys_.load(fd, size);
+}
+
+void WaylandPlatform::modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group)
+{
+    keys_.set_modifiers(depressed, latched, locked, group);
+}
+
+void WaylandPlatform::key_pressed(uint32_t key)
+{
+    Input input{Input::Kind::key, keyboard_surface_};
+    input.shift = keys_.shift();
+    input.key_code = keys_.key_code(key);
+    input.character = keys_.character(key);
+    input_.push_back(input);
+}
 
 void WaylandPlatform::hide_pointer()
 {
@@ -583,10 +613,14 @@ void WaylandPlatform::deliver_input()
             window = static_cast<WaylandWindow*>(loop_.windows().front());
         if (!window) continue;
         switch (event.kind) {
-        case Input::Kind::enter: window->deliver_enter(event.x, event.y); break;
-        case Input::Kind::motion: window->deliver_motion(event.x, event.y); break;
-        case Input::Kind::button: window->deliver_button(event.button); break;
-        case Input::Kind::key: window->deliver_key(); break;
+        case Input::Kind::enter:
+        case Input::Kind::motion: window->deliver_motion(event.x, event.y, event.buttons, event.shift); break;
+        case Input::Kind::button_down:
+        case Input::Kind::button_up:
+            window->deliver_button(event.kind == Input::Kind::button_down, event.button, event.time, event.x, event.y,
+                                   event.shift);
+            break;
+        case Input::Kind::key: window->deliver_key(event.key_code, event.shift, event.character); break;
         }
     }
 }

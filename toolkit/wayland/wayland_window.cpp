@@ -379,17 +379,33 @@ void WaylandWindow::present()
     wanted_ = false;
 }
 
-void WaylandWindow::deliver_enter(double x, double y) { deliver_motion(x, y); }
-
-void WaylandWindow::deliver_motion(double x, double y)
+void WaylandWindow::deliver_motion(double x, double y, int buttons, int shift)
 {
-    form_.Form_MouseMove(0, 0, static_cast<float>(owner_.to_area_x(output_, x)),
+    form_.Form_MouseMove(buttons, shift, static_cast<float>(owner_.to_area_x(output_, x)),
                          static_cast<float>(owner_.to_area_y(output_, y)));
 }
 
-void WaylandWindow::deliver_button(int button) { form_.Form_MouseDown(button, 0, 0, 0); }
+void WaylandWindow::deliver_button(bool down, unsigned x_button, uint32_t time, double x, double y, int shift)
+{
+    // The click sequence counts in the form's pixels, as X's does.
+    const auto px = static_cast<float>(owner_.to_area_x(output_, x));
+    const auto py = static_cast<float>(owner_.to_area_y(output_, y));
+    if (!down) {
+        if (clicks_.release(x_button) == ClickEvent::click) form_.Form_Click();
+    } else if (clicks_.press(x_button, time, static_cast<int>(px), static_cast<int>(py)) == ClickEvent::dbl_click) {
+        form_.Form_DblClick();
+    } else {
+        form_.Form_MouseDown(button_for(x_button), shift, px, py);
+    }
+}
 
-void WaylandWindow::deliver_key() { form_.Form_KeyDown(0, 0); }
+void WaylandWindow::deliver_key(int key_code, int shift, int character)
+{
+    Form& form = form_;
+    const Lifetime::Watch self = watch();
+    form.Form_KeyDown(key_code, shift);
+    if (character && self.alive()) form.Form_KeyPress(character);
+}
 
 void WaylandWindow::destroy()
 {
