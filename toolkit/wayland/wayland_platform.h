@@ -1,5 +1,9 @@
 // The Wayland backend: the full-screen saver on a Wayland compositor, one
 // scene on every output, and the dialogs through GTK on the same compositor.
+// The class's parts live in one file each: wayland_platform.cpp (the
+// globals), wayland_outputs.cpp, wayland_capture.cpp (the desktop snapshot),
+// wayland_input.cpp (the seat), wayland_claim.cpp (one saver at a time) and
+// wayland_loop.cpp (its part of the event loop).
 //
 // A scene is a layer-shell surface on the overlay layer of its output, above
 // every window and panel, holding the keyboard; where the compositor has no
@@ -159,6 +163,11 @@ public:
 private:
     // False when another full-screen saver holds the compositor's lock.
     bool claim_compositor();
+    // The globals that become more than a pointer in globals_.
+    void seat_added();
+    void output_added(uint32_t name, wl_output* output);
+    // Asks for the output's logical geometry (xdg-output).
+    void describe_logically(WaylandOutput& output);
 
     WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingOverrides overrides);
     // The connection's part of each round of the loop: what the compositor
