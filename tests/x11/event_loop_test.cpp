@@ -25,8 +25,7 @@ protected:
     {
         Display* display = XOpenDisplay(nullptr);
         if (!display) GTEST_SKIP() << "no X display";
-        platform_ = std::make_unique<X11Platform>(display, std::vector<std::string>{"/S"}, SettingOverrides{},
-                                                  std::nullopt);
+        platform_ = std::make_unique<X11Platform>(display, std::vector<std::string>{"/S"}, SettingOverrides{});
         install_platform(platform_.get());
     }
     void TearDown() override

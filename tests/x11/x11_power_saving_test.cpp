@@ -77,7 +77,7 @@ TEST(X11PowerSaving, FramesWaitWhileTheOutputsAreOff)
     Display* display = XOpenDisplay(nullptr);
     if (!display) GTEST_SKIP() << "no X display";
     const auto start = Clock::now();
-    X11Platform platform(display, {"/S"}, {}, std::nullopt);
+    X11Platform platform(display, {"/S"}, {});
     auto owned = std::make_unique<ClockedPower>(start);
     ClockedPower& power = *owned;
     platform.use_display_power(std::move(owned));

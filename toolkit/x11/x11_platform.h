@@ -1,9 +1,13 @@
 // The X11 backend: the program's windows on an X display, their timers and
-// input in one event loop, and a screen saver's system calls in X terms.
+// input on the Linux event loop, and a screen saver's system calls in X terms.
 //
 // Three ways to run: the full-screen saver and the preview own their windows;
-// as an XScreenSaver hack the scene is drawn straight into the daemon's (or
-// the root) window, which the daemon owns together with input and locking.
+// as an XScreenSaver hack (X11HackPlatform, x11_hack.h) the scene is drawn
+// straight into the daemon's (or the root) window, which the daemon owns
+// together with input and locking. The class's parts live in one file each:
+// x11_platform.cpp, x11_monitors.cpp, x11_capture.cpp (the desktop
+// snapshot), x11_power.cpp, x11_claim.cpp (one saver at a time),
+// x11_grabs.cpp and x11_loop.cpp (its part of the event loop).
 #pragma once
 
 #include "toolkit/linux/command_line.h"
@@ -25,11 +29,13 @@ namespace fw {
 
 class X11Window;
 
+// The server's power saving (DPMS), with the idle time of its screen saver.
+std::unique_ptr<DisplayPower> make_dpms_power(Display* display);
+
 class X11Platform : public LinuxPlatform, private LoopConnection {
 public:
     // Takes over display and closes it when destroyed.
-    X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides,
-                std::optional<HackTarget> hack);
+    X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides);
     ~X11Platform() override;
 
     // The X server's own screen saver is held off only while the activation
@@ -52,11 +58,9 @@ public:
     // windows are scaled to, so that twips become pixels once and only once.
     double twips_per_pixel_x() const override { return twips_per_pixel(); }
     double twips_per_pixel_y() const override { return twips_per_pixel(); }
-    // The root window's pixels; as a hack, the daemon's screenshot of the
-    // desktop where it left one, else black.
+    // The root window's pixels.
     Image capture_screen(int x, int y, int width, int height) override;
-    // RandR's monitors, or Xinerama's heads where Xinerama knows more of
-    // them; as a hack, the one window the daemon gave.
+    // RandR's monitors, or Xinerama's heads where Xinerama knows more of them.
     std::vector<Monitor> listed_monitors() override;
     std::optional<Point> pointer_position() override;
     bool client_size(NativeHandle window, int& width, int& height) override;
@@ -70,9 +74,6 @@ public:
     // What the power saving is read from and told; the server's DPMS unless
     // a test gives another.
     void use_display_power(std::unique_ptr<DisplayPower> power) { display_power_ = std::move(power); }
-    bool hack_mode() const { return hack_.has_value(); }
-    // The window a hack draws into.
-    Window hack_window() const;
     bool pointer_hidden() const { return pointer_hidden_; }
     Cursor blank_cursor();
     Atom wm_delete_window() const { return wm_delete_window_; }
@@ -89,6 +90,12 @@ public:
 
 protected:
     void watch_monitors() override;
+    // The program's X window for form, after the dialogs have had their say.
+    virtual std::unique_ptr<NativeWindow> create_x_window(Form& form);
+    // What source shows of (x, y, width, height), the source's (origin_x,
+    // origin_y) being the screen's top-left corner; black where it shows
+    // nothing.
+    Image capture_from(Drawable source, int origin_x, int origin_y, int x, int y, int width, int height);
 
 private:
     // The connection's part of each round of the loop.
@@ -111,7 +118,6 @@ private:
     bool claim_display();
 
     Display* display_;
-    std::optional<HackTarget> hack_;
     OverrideStore settings_;
     std::optional<double> xft_dpi_;
     double dpi_;  // Xft.dpi, or 96

@@ -17,17 +17,6 @@ namespace {
 
 constexpr long kOwnWindowEvents = ExposureMask | StructureNotifyMask | KeyPressMask | ButtonPressMask |
                                   ButtonReleaseMask | PointerMotionMask | VisibilityChangeMask;
-constexpr unsigned int kPointerGrabEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
-// Screen lockers keep trying while another client (a menu, a drag) holds a grab.
-constexpr auto kGrabPatience = std::chrono::seconds(5);
-constexpr auto kGrabRetry = std::chrono::milliseconds(50);
-
-SteadyTime now() { return std::chrono::steady_clock::now(); }
-
-int pointer_buttons(unsigned int state)
-{
-    return ((state & Button1Mask) ? 1 : 0) | ((state & Button3Mask) ? 2 : 0) | ((state & Button2Mask) ? 4 : 0);
-}
 
 // Asks a window manager for a window without frame; borderless windows of
 // the program are never decorated.
@@ -186,50 +175,9 @@ void X11Window::map_now()
     mapped_ = true;
     shown_.forget();
     XSync(display_, False);
-    if (fullscreen_ && !owner_.hack_mode()) owner_.claim_grabs(this);
+    if (fullscreen_) owner_.claim_grabs(this);
     if (activate_ && fullscreen_) XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
     XFlush(display_);
-}
-
-bool X11Window::wants_grabs() const { return fullscreen_ && mapped_ && !gone_ && !destroyed_ && !owner_.hack_mode(); }
-
-void X11Window::start_grabs()
-{
-    grab_deadline_ = now() + kGrabPatience;
-    try_grabs();
-}
-
-void X11Window::try_grabs()
-{
-    // Keyboard and pointer input reach the scene with or without a window
-    // manager, and nothing else sees them while the saver runs.
-    if (!keyboard_grabbed_)
-        keyboard_grabbed_ =
-            XGrabKeyboard(display_, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
-    if (!pointer_grabbed_)
-        pointer_grabbed_ = XGrabPointer(display_, window_, False, kPointerGrabEvents, GrabModeAsync, GrabModeAsync, None,
-                                        owner_.pointer_hidden() ? owner_.blank_cursor() : None,
-                                        CurrentTime) == GrabSuccess;
-    const SteadyTime t = now();
-    grab_pending_ = (!keyboard_grabbed_ || !pointer_grabbed_) && t < grab_deadline_;
-    next_grab_try_ = t + kGrabRetry;
-}
-
-void X11Window::before_tick(SteadyTime t)
-{
-    if (!grab_pending_ || t < next_grab_try_) return;
-    try_grabs();
-    XFlush(display_);
-}
-
-void X11Window::apply_cursor()
-{
-    if (foreign_ || gone_ || destroyed_) return;
-    const bool hidden = owner_.pointer_hidden();
-    if (hidden) XDefineCursor(display_, window_, owner_.blank_cursor());
-    else XUndefineCursor(display_, window_);
-    if (pointer_grabbed_)
-        XChangeActivePointerGrab(display_, kPointerGrabEvents, hidden ? owner_.blank_cursor() : None, CurrentTime);
 }
 
 void X11Window::set_window_state(WindowState state)
@@ -416,43 +364,6 @@ void X11Window::handle_event(const XEvent& event)
     case MotionNotify:
         if (!foreign_ && about == window_) handle_input(event);
         return;
-    default:
-        return;
-    }
-}
-
-void X11Window::handle_input(const XEvent& event)
-{
-    // The handlers may unload the form and with it this window: after the
-    // first call only the form itself is used, and only while it lives.
-    Form& form = form_;
-    const Lifetime::Watch self = watch();
-    switch (event.type) {
-    case KeyPress: {
-        XKeyEvent key = event.xkey;
-        char text[8] = {};
-        KeySym keysym = NoSymbol;
-        const int length = XLookupString(&key, text, sizeof text, &keysym, nullptr);
-        form.Form_KeyDown(key_code_for(keysym), shift_state_for(key.state));
-        if (length == 1 && self.alive()) form.Form_KeyPress(static_cast<unsigned char>(text[0]));
-        return;
-    }
-    case ButtonPress: {
-        const XButtonEvent& b = event.xbutton;
-        if (clicks_.press(b.button, b.time, b.x, b.y) == ClickEvent::dbl_click) form.Form_DblClick();
-        else form.Form_MouseDown(button_for(b.button), shift_state_for(b.state), static_cast<float>(b.x),
-                                 static_cast<float>(b.y));
-        return;
-    }
-    case ButtonRelease:
-        if (clicks_.release(event.xbutton.button) == ClickEvent::click) form.Form_Click();
-        return;
-    case MotionNotify: {
-        const XMotionEvent& m = event.xmotion;
-        form.Form_MouseMove(pointer_buttons(m.state), shift_state_for(m.state), static_cast<float>(m.x),
-                            static_cast<float>(m.y));
-        return;
-    }
     default:
         return;
     }
