@@ -1,5 +1,5 @@
-# Linux: the program on X11 and Wayland, and the FreeType text renderer shared by the X11 and
-# headless backends.
+# Linux: the program on X11 and Wayland, on one event loop (toolkit/linux), with GTK's dialogs
+# and the FreeType text renderer that the X11, Wayland and headless backends share.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2 fontconfig)
 find_package(PNG REQUIRED)

@@ -1,6 +1,27 @@
 // What the portable program needs from the system it runs on. Each backend
-// (toolkit/x11, toolkit/win32, toolkit/headless) implements this once; the
-// entry point installs it, and portable code reaches it through platform().
+// (toolkit/x11, toolkit/wayland, toolkit/win32, toolkit/headless) implements
+// this once; the entry point installs it, and portable code reaches it
+// through platform().
+//
+// The flow of control of one run:
+// 1. The entry point (toolkit/linux/main.cpp, toolkit/win32/main.cpp, or the
+//    off-screen renderer's run_render) picks the backend from the command
+//    line and the session, and installs it.
+// 2. Saver::Main reads the settings and dispatches on the switch: the
+//    full-screen saver loads one frmMain per monitor, /P the preview inside
+//    the given window, /C the settings dialog; switches that open nothing
+//    return at once.
+// 3. Loading a form makes its NativeWindow. From then on the backend's loop
+//    owns the window and the form's timer (Linux: EventLoop in
+//    toolkit/linux/event_loop.h; Windows: the message loop) and calls the
+//    form's handlers, one at a time: Form_Resize when the client area takes
+//    its size, Timer_Timer for each animation tick, and the input events
+//    that Form lists.
+// 4. The input rule is the scene's: a key, a click or a move of more than a
+//    few pixels calls Saver::exitScreensaver, which unloads the forms.
+// 5. The loop returns once no form is loaded (or a signal ends it); the entry
+//    point discards what is left and returns the status. end_program() and
+//    ProgramEnd end the program from anywhere in between.
 #pragma once
 
 #include "toolkit/canvas.h"
