@@ -1,9 +1,9 @@
-# Linux: the program on X11 and Wayland, and the FreeType text renderer shared by the X11 and
-# headless backends.
+# Linux: the program on X11 and Wayland, on one event loop (toolkit/linux), with GTK's dialogs
+# and the FreeType text renderer that the X11, Wayland and headless backends share.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2 fontconfig)
 find_package(PNG REQUIRED)
-pkg_check_modules(WAYLAND REQUIRED IMPORTED_TARGET wayland-client)
+pkg_check_modules(WAYLAND REQUIRED IMPORTED_TARGET wayland-client xkbcommon)
 include(${CMAKE_CURRENT_LIST_DIR}/wayland.cmake)
 
 file(GLOB FREETYPE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/freetype/*.cpp)

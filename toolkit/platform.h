@@ -1,6 +1,27 @@
 // What the portable program needs from the system it runs on. Each backend
-// (toolkit/x11, toolkit/win32, toolkit/headless) implements this once; the
-// entry point installs it, and portable code reaches it through platform().
+// (toolkit/x11, toolkit/wayland, toolkit/win32, toolkit/headless) implements
+// this once; the entry point installs it, and portable code reaches it
+// through platform().
+//
+// The flow of control of one run:
+// 1. The entry point (toolkit/linux/main.cpp, toolkit/win32/main.cpp, or the
+//    off-screen renderer's run_render) picks the backend from the command
+//    line and the session, and installs it.
+// 2. Saver::Main reads the settings and dispatches on the switch: the
+//    full-screen saver loads one frmMain per monitor, /P the preview inside
+//    the given window, /C the settings dialog; switches that open nothing
+//    return at once.
+// 3. Loading a form makes its NativeWindow. From then on the backend's loop
+//    owns the window and the form's timer (Linux: EventLoop in
+//    toolkit/linux/event_loop.h; Windows: the message loop) and calls the
+//    form's handlers, one at a time: Form_Resize when the client area takes
+//    its size, Timer_Timer for each animation tick, and the input events
+//    that Form lists.
+// 4. The input rule is the scene's: a key, a click or a move of more than a
+//    few pixels calls Saver::exitScreensaver, which unloads the forms.
+// 5. The loop returns once no form is loaded (or a signal ends it); the entry
+//    point discards what is left and returns the status. end_program() and
+//    ProgramEnd end the program from anywhere in between.
 #pragma once
 
 #include "toolkit/canvas.h"
@@ -17,6 +38,7 @@
 #include <string>
 #include <vector>
 #include <string_view>
+#include <utility>
 
 namespace fw {
 
@@ -43,11 +65,39 @@ inline constexpr uint32_t platform_not_windows = 0xFFFFFFFF;
 enum class WindowState { normal, maximized };
 enum class ShowMode { modeless, modal };
 
+// Answers whether an object still lives, for code that calls out to a
+// handler which may delete it (a weak reference to the object's lifetime).
+// Copies of a watch share the answer; the object is gone once its Lifetime
+// is destroyed.
+class Lifetime {
+public:
+    class Watch {
+    public:
+        bool alive() const { return !token_.expired(); }
+
+    private:
+        friend class Lifetime;
+        explicit Watch(std::weak_ptr<const char> token) : token_(std::move(token)) {}
+        std::weak_ptr<const char> token_;
+    };
+
+    Lifetime() = default;
+    Lifetime(const Lifetime&) = delete;
+    Lifetime& operator=(const Lifetime&) = delete;
+    Watch watch() const { return Watch(token_); }
+
+private:
+    std::shared_ptr<const char> token_ = std::make_shared<const char>('\0');
+};
+
 // The system side of one loaded window. The backend owns the real window and
 // calls the form's handlers for its events.
 class NativeWindow {
 public:
     virtual ~NativeWindow() = default;
+    // Any call of a form's handler may unload the form, which destroys its
+    // window: code that goes on using the window after one asks this first.
+    Lifetime::Watch watch() const { return lifetime_.watch(); }
     virtual NativeHandle handle() const = 0;
     // Modal returns when the form has been unloaded.
     virtual void show(ShowMode mode) = 0;
@@ -68,6 +118,9 @@ public:
     virtual void move(int left, int top, int width, int height) = 0;
     virtual void set_timer(int interval_ms, bool enabled) = 0;
     virtual void destroy() = 0;
+
+private:
+    Lifetime lifetime_;
 };
 
 class Platform {

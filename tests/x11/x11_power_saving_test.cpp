@@ -77,7 +77,7 @@ TEST(X11PowerSaving, FramesWaitWhileTheOutputsAreOff)
     Display* display = XOpenDisplay(nullptr);
     if (!display) GTEST_SKIP() << "no X display";
     const auto start = Clock::now();
-    X11Platform platform(display, {"/S"}, {}, std::nullopt);
+    X11Platform platform(display, {"/S"}, {});
     auto owned = std::make_unique<ClockedPower>(start);
     ClockedPower& power = *owned;
     platform.use_display_power(std::move(owned));
@@ -94,7 +94,7 @@ TEST(X11PowerSaving, FramesWaitWhileTheOutputsAreOff)
         std::this_thread::sleep_for(2600ms);
         kill(getpid(), SIGTERM);
     });
-    platform.run();
+    platform.loop().run();
     stopper.join();
     platform.set_screensaver_active(true);
     Forms::discard_all();

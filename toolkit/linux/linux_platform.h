@@ -1,6 +1,8 @@
-// The system services of a Linux process, shared by the X11 backend and the
-// off-screen renderer: clock, version record, locale, the settings file, the
-// state folder and opening addresses. Windows are the subclass's business.
+// The system services of a Linux process, shared by the X11 and Wayland
+// backends and the platform of a program without a display: clock, version
+// record, locale, the settings file, the state folder and opening addresses;
+// the off-screen renderer uses its folders and its log file. Windows and
+// their event loop are the subclass's business.
 #pragma once
 
 #include "toolkit/linux/ini_store.h"

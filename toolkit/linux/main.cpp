@@ -15,7 +15,7 @@
 #include "toolkit/linux/override_store.h"
 #include "toolkit/runtime_error.h"
 #include "toolkit/wayland/wayland_platform.h"
-#include "toolkit/x11/x11_platform.h"
+#include "toolkit/x11/x11_hack.h"
 #include "toolkit/x11/x_error_trap.h"
 
 #include <cctype>
@@ -111,7 +111,7 @@ int run_on_wayland(std::unique_ptr<fw::WaylandPlatform> platform)
     fw::install_platform(platform.get());
     try {
         fw::Saver::Main();
-        platform->run();
+        platform->loop().run();
     } catch (const fw::ProgramEnd& end) {
         status = end.exit_code;
     }
@@ -201,11 +201,17 @@ int main(int argc, char** argv)
 
     int status = 0;
     {
-        fw::X11Platform platform(display, parsed.command.saver_arguments, parsed.command.overrides, hack);
+        std::unique_ptr<fw::X11Platform> owned;
+        if (hack)
+            owned = std::make_unique<fw::X11HackPlatform>(display, parsed.command.saver_arguments,
+                                                          parsed.command.overrides, *hack);
+        else
+            owned = std::make_unique<fw::X11Platform>(display, parsed.command.saver_arguments, parsed.command.overrides);
+        fw::X11Platform& platform = *owned;
         fw::install_platform(&platform);
         try {
             fw::Saver::Main();
-            platform.run();
+            platform.loop().run();
         } catch (const fw::ProgramEnd& end) {
             status = end.exit_code;
         }

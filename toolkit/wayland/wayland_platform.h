@@ -1,5 +1,9 @@
 // The Wayland backend: the full-screen saver on a Wayland compositor, one
 // scene on every output, and the dialogs through GTK on the same compositor.
+// The class's parts live in one file each: wayland_platform.cpp (the
+// globals), wayland_outputs.cpp, wayland_capture.cpp (the desktop snapshot),
+// wayland_input.cpp (the seat), wayland_claim.cpp (one saver at a time) and
+// wayland_loop.cpp (its part of the event loop).
 //
 // A scene is a layer-shell surface on the overlay layer of its output, above
 // every window and panel, holding the keyboard; where the compositor has no
@@ -10,9 +14,10 @@
 #pragma once
 
 #include "toolkit/linux/command_line.h"
+#include "toolkit/linux/event_loop.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
-#include "toolkit/linux/timer_schedule.h"
+#include "toolkit/wayland/keyboard_map.h"
 #include "toolkit/wayland/output_layout.h"
 
 #include <cstdint>
@@ -76,7 +81,7 @@ struct WaylandGlobals {
     wp_fractional_scale_manager_v1* fractional_scale = nullptr;
 };
 
-class WaylandPlatform : public LinuxPlatform {
+class WaylandPlatform : public LinuxPlatform, private LoopConnection {
 public:
     // Connects to the compositor that WAYLAND_DISPLAY names; nothing when
     // none answers there.
@@ -112,11 +117,9 @@ public:
     std::unique_ptr<NativeWindow> create_window(Form& form) override;
     std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& desc) override;
 
-    // Delivers events and timer ticks while any form is loaded; returns
-    // early when a signal asks the program to end. A compositor that goes
-    // away ends the program with status 1.
-    void run();
-    void run_until_unloaded(Form& form);
+    // Delivers events and timer ticks (EventLoop::run). A compositor that
+    // goes away ends the program with status 1.
+    EventLoop& loop() { return loop_; }
 
     const WaylandGlobals& globals() const { return globals_; }
     wl_display* display() const { return display_; }
@@ -129,24 +132,20 @@ public:
     double to_area_x(uint32_t output, double x) const;
     double to_area_y(uint32_t output, double y) const;
 
-    // Windows tell the loop about themselves.
-    uint64_t add(WaylandWindow* window);
-    void remove(WaylandWindow* window);
     // A surface is destroyed: nothing more is delivered to it.
     void surface_gone(wl_surface* surface);
-    bool alive(uint64_t serial) const;
-    // The time a timer of window with this interval comes due, in step
-    // with the others of that interval.
-    SteadyTime in_step(const WaylandWindow* window, SteadyTime due, std::chrono::milliseconds interval,
-                       SteadyTime earliest) const;
 
     // For the listeners: the protocol's events become state here and
     // input waits in a queue for the loop.
     struct Input {
-        enum class Kind { enter, motion, button, key } kind;
+        enum class Kind { enter, motion, button_down, button_up, key } kind;
         wl_surface* surface;
-        double x = 0, y = 0;
-        int button = 0;
+        double x = 0, y = 0;  // surface-local
+        unsigned button = 0;  // X's numbering: 1 left, 2 middle, 3 right
+        uint32_t time = 0;    // the compositor's milliseconds
+        int buttons = 0;      // held: left 1, right 2, middle 4
+        int shift = 0;
+        int key_code = 0, character = 0;
     };
     void global_added(wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
     void global_removed(uint32_t name);
@@ -155,21 +154,30 @@ public:
     void pointer_entered(uint32_t serial, wl_surface* surface, double x, double y);
     void pointer_left(wl_surface* surface);
     void pointer_moved(double x, double y);
-    void pointer_button(uint32_t button, bool pressed);
+    void pointer_button(uint32_t time, uint32_t button, bool pressed);
     void keyboard_entered(wl_surface* surface);
-    void key_pressed();
+    void keymap(uint32_t format, int fd, uint32_t size);
+    void modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group);
+    void key_pressed(uint32_t key);
 
 private:
     // False when another full-screen saver holds the compositor's lock.
     bool claim_compositor();
+    // The globals that become more than a pointer in globals_.
+    void seat_added();
+    void output_added(uint32_t name, wl_output* output);
+    // Asks for the output's logical geometry (xdg-output).
+    void describe_logically(WaylandOutput& output);
 
     WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingOverrides overrides);
-    // Sends what is queued and handles what came, waiting at most timeout_ms
-    // (-1: until something comes) for the connection or a signal; false when
-    // a signal came.
-    bool pump(int timeout_ms);
-    bool run_once(const std::function<bool()>& wanted);
+    // The connection's part of each round of the loop: what the compositor
+    // asked of each window, then input; and around the loop's sleep, sending
+    // what is queued and reading what came.
+    void dispatch() override;
+    int prepare_wait() override;
+    void finish_wait(bool readable) override;
     void deliver_input();
+    std::vector<WaylandWindow*> windows() const;
     void hide_pointer();
     [[noreturn]] void connection_lost();
     double twips_per_pixel() const;
@@ -185,18 +193,19 @@ private:
     bool dialogs_ready_ = false;
     bool pointer_hidden_ = false;
     bool monitors_dirty_ = false;
-    bool signalled_ = false;
 
     wl_pointer* pointer_ = nullptr;
     wl_keyboard* keyboard_ = nullptr;
     uint32_t enter_serial_ = 0;
     wl_surface* pointer_surface_ = nullptr;
     wl_surface* keyboard_surface_ = nullptr;
+    double pointer_x_ = 0, pointer_y_ = 0;
+    int buttons_held_ = 0;
+    KeyboardMap keys_;
     std::vector<Input> input_;
 
-    uint64_t next_serial_ = 1;
-    std::vector<std::pair<uint64_t, WaylandWindow*>> windows_;
     int claim_fd_ = -1;  // locked while this saver runs; closed with the process
+    EventLoop loop_{*this};
 };
 
 }  // namespace fw

@@ -1,15 +1,19 @@
 // The X11 backend: the program's windows on an X display, their timers and
-// input in one event loop, and a screen saver's system calls in X terms.
+// input on the Linux event loop, and a screen saver's system calls in X terms.
 //
 // Three ways to run: the full-screen saver and the preview own their windows;
-// as an XScreenSaver hack the scene is drawn straight into the daemon's (or
-// the root) window, which the daemon owns together with input and locking.
+// as an XScreenSaver hack (X11HackPlatform, x11_hack.h) the scene is drawn
+// straight into the daemon's (or the root) window, which the daemon owns
+// together with input and locking. The class's parts live in one file each:
+// x11_platform.cpp, x11_monitors.cpp, x11_capture.cpp (the desktop
+// snapshot), x11_power.cpp, x11_claim.cpp (one saver at a time),
+// x11_grabs.cpp and x11_loop.cpp (its part of the event loop).
 #pragma once
 
 #include "toolkit/linux/command_line.h"
+#include "toolkit/linux/event_loop.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
-#include "toolkit/linux/timer_schedule.h"
 #include "toolkit/x11/power_saving.h"
 
 #include <X11/Xlib.h>
@@ -25,11 +29,13 @@ namespace fw {
 
 class X11Window;
 
-class X11Platform : public LinuxPlatform {
+// The server's power saving (DPMS), with the idle time of its screen saver.
+std::unique_ptr<DisplayPower> make_dpms_power(Display* display);
+
+class X11Platform : public LinuxPlatform, private LoopConnection {
 public:
     // Takes over display and closes it when destroyed.
-    X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides,
-                std::optional<HackTarget> hack);
+    X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides);
     ~X11Platform() override;
 
     // The X server's own screen saver is held off only while the activation
@@ -52,49 +58,30 @@ public:
     // windows are scaled to, so that twips become pixels once and only once.
     double twips_per_pixel_x() const override { return twips_per_pixel(); }
     double twips_per_pixel_y() const override { return twips_per_pixel(); }
-    // The root window's pixels; as a hack, the daemon's screenshot of the
-    // desktop where it left one, else black.
+    // The root window's pixels.
     Image capture_screen(int x, int y, int width, int height) override;
-    // RandR's monitors, or Xinerama's heads where Xinerama knows more of
-    // them; as a hack, the one window the daemon gave.
+    // RandR's monitors, or Xinerama's heads where Xinerama knows more of them.
     std::vector<Monitor> listed_monitors() override;
     std::optional<Point> pointer_position() override;
     bool client_size(NativeHandle window, int& width, int& height) override;
     std::unique_ptr<NativeWindow> create_window(Form& form) override;
     std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& desc) override;
 
-    // Delivers window events and timer ticks while any form is loaded.
-    // Returns early when SIGTERM or SIGINT asks the program to end.
-    void run();
-    // The same until form is unloaded (a modal window).
-    void run_until_unloaded(Form& form);
+    // Delivers window events and timer ticks (EventLoop::run).
+    EventLoop& loop() { return loop_; }
 
     Display* display() const { return display_; }
     // What the power saving is read from and told; the server's DPMS unless
     // a test gives another.
     void use_display_power(std::unique_ptr<DisplayPower> power) { display_power_ = std::move(power); }
-    bool hack_mode() const { return hack_.has_value(); }
-    // The window a hack draws into.
-    Window hack_window() const;
     bool pointer_hidden() const { return pointer_hidden_; }
     Cursor blank_cursor();
     Atom wm_delete_window() const { return wm_delete_window_; }
     Atom wm_protocols() const { return wm_protocols_; }
 
-    // Windows tell the loop about themselves and about the X windows whose
-    // events they handle.
-    uint64_t add(X11Window* window);
-    void remove(X11Window* window);
-    bool alive(uint64_t serial) const;
+    // Windows tell the platform about the X windows whose events they handle.
     void watch(Window window, X11Window* handler);
     void unwatch(X11Window* handler);
-
-    // The time a timer of window with this interval comes due, given when it
-    // would: timers of one interval tick in step (the loop then wakes once
-    // for all of them), so where another one of them comes due within half
-    // an interval, and not before earliest, that time.
-    SteadyTime in_step(const X11Window* window, SteadyTime due, std::chrono::milliseconds interval,
-                       SteadyTime earliest) const;
 
     // One grab covers all full-screen windows: the first that asks holds it,
     // and when it goes the grab passes to another that wants it.
@@ -103,15 +90,27 @@ public:
 
 protected:
     void watch_monitors() override;
+    // The program's X window for form, after the dialogs have had their say.
+    virtual std::unique_ptr<NativeWindow> create_x_window(Form& form);
+    // What source shows of (x, y, width, height), the source's (origin_x,
+    // origin_y) being the screen's top-left corner; black where it shows
+    // nothing.
+    Image capture_from(Drawable source, int origin_x, int origin_y, int x, int y, int width, int height);
 
 private:
-    // One round of the loop, which sleeps only while wanted() holds; false
-    // when a signal asked the program to end.
-    bool run_once(const std::function<bool()>& wanted);
+    // The connection's part of each round of the loop.
+    void dispatch() override;
+    bool timers_paused(SteadyTime now) override;
+    void after_timers(bool paused) override;
+    bool pending() override;
+    SteadyTime wake_by(SteadyTime wake, SteadyTime now) override;
+    int prepare_wait() override;
+
     void dispatch(XEvent& event);
     // Handles what is in Xlib's queue, without reading the connection.
     void dispatch_queued();
-    void pump_dialogs();
+    // The windows, which are all this backend's.
+    std::vector<X11Window*> windows() const;
     double twips_per_pixel() const;
     void update_saver_hold();
     // False when another full-screen saver of this program already runs on
@@ -119,7 +118,6 @@ private:
     bool claim_display();
 
     Display* display_;
-    std::optional<HackTarget> hack_;
     OverrideStore settings_;
     std::optional<double> xft_dpi_;
     double dpi_;  // Xft.dpi, or 96
@@ -136,17 +134,15 @@ private:
     Cursor blank_cursor_ = 0;
     Atom wm_delete_window_;
     Atom wm_protocols_;
-    uint64_t next_serial_ = 1;
-    std::vector<std::pair<uint64_t, X11Window*>> windows_;
     std::map<Window, X11Window*> watched_;
     X11Window* grab_holder_ = nullptr;
     int randr_event_base_ = -1;
     bool watching_monitors_ = false;
     bool monitors_dirty_ = false;
-    bool signalled_ = false;
     // A window's timer runs at frame rate: the connection is read after
     // each frame rather than watched while asleep.
     bool animating_ = false;
+    EventLoop loop_{*this};
 };
 
 }  // namespace fw

@@ -17,17 +17,6 @@ namespace {
 
 constexpr long kOwnWindowEvents = ExposureMask | StructureNotifyMask | KeyPressMask | ButtonPressMask |
                                   ButtonReleaseMask | PointerMotionMask | VisibilityChangeMask;
-constexpr unsigned int kPointerGrabEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
-// Screen lockers keep trying while another client (a menu, a drag) holds a grab.
-constexpr auto kGrabPatience = std::chrono::seconds(5);
-constexpr auto kGrabRetry = std::chrono::milliseconds(50);
-
-SteadyTime now() { return std::chrono::steady_clock::now(); }
-
-int pointer_buttons(unsigned int state)
-{
-    return ((state & Button1Mask) ? 1 : 0) | ((state & Button3Mask) ? 2 : 0) | ((state & Button2Mask) ? 4 : 0);
-}
 
 // Asks a window manager for a window without frame; borderless windows of
 // the program are never decorated.
@@ -73,7 +62,7 @@ bool X11Window::shows_colors(Display* display, Window window)
 }
 
 X11Window::X11Window(X11Platform& owner, Form& form)
-    : owner_(owner), form_(form), display_(owner.display()), serial_(owner.add(this))
+    : LoopWindow(owner.loop(), form), owner_(owner), display_(owner.display())
 {
     const FormDesign& design = form.design();
     width_ = std::max(design.client_width_px, 1);
@@ -109,7 +98,7 @@ X11Window::X11Window(X11Platform& owner, Form& form)
 }
 
 X11Window::X11Window(X11Platform& owner, Form& form, Window foreign)
-    : owner_(owner), form_(form), display_(owner.display()), serial_(owner.add(this)), window_(foreign), foreign_(true)
+    : LoopWindow(owner.loop(), form), owner_(owner), display_(owner.display()), window_(foreign), foreign_(true)
 {
     XWindowAttributes attributes{};
     XErrorTrap trap(display_);
@@ -129,7 +118,6 @@ X11Window::X11Window(X11Platform& owner, Form& form, Window foreign)
 X11Window::~X11Window()
 {
     if (!destroyed_) destroy();
-    owner_.remove(this);
 }
 
 void X11Window::init_drawing(Visual* visual, int depth)
@@ -142,13 +130,13 @@ void X11Window::init_drawing(Visual* visual, int depth)
 void X11Window::show(ShowMode mode)
 {
     Form& form = form_;
-    X11Platform& owner = owner_;
-    const uint64_t serial = serial_;
+    EventLoop& loop = loop_;
+    const Lifetime::Watch self = watch();
     visible_ = true;
     shown_.forget();
     if (foreign_) {
         form.client_resized(width_, height_);
-        if (owner.alive(serial) && !gone_) present(0, 0, width_, height_);
+        if (self.alive() && !gone_) present(0, 0, width_, height_);
     } else {
         int left = 0, top = 0;
         if (state_ == WindowState::maximized) {
@@ -165,15 +153,15 @@ void X11Window::show(ShowMode mode)
             XChangeWindowAttributes(display_, window_, CWOverrideRedirect, &a);
         } else if (state_ != WindowState::maximized) {
             // Centred, as a window without a remembered place opens.
-            left = std::max((owner.screen_width_px() - width_) / 2, 0);
-            top = std::max((owner.screen_height_px() - height_) / 2, 0);
+            left = std::max((owner_.screen_width_px() - width_) / 2, 0);
+            top = std::max((owner_.screen_height_px() - height_) / 2, 0);
         }
         XMoveResizeWindow(display_, window_, left, top, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
         form.client_resized(width_, height_);
-        if (!owner.alive(serial)) return;
+        if (!self.alive()) return;
         map_now();
     }
-    if (mode == ShowMode::modal && owner.alive(serial)) owner.run_until_unloaded(form);
+    if (mode == ShowMode::modal && self.alive()) loop.run_until_unloaded(form);
 }
 
 void X11Window::map_now()
@@ -187,50 +175,9 @@ void X11Window::map_now()
     mapped_ = true;
     shown_.forget();
     XSync(display_, False);
-    if (fullscreen_ && !owner_.hack_mode()) owner_.claim_grabs(this);
+    if (fullscreen_) owner_.claim_grabs(this);
     if (activate_ && fullscreen_) XSetInputFocus(display_, window_, RevertToParent, CurrentTime);
     XFlush(display_);
-}
-
-bool X11Window::wants_grabs() const { return fullscreen_ && mapped_ && !gone_ && !destroyed_ && !owner_.hack_mode(); }
-
-void X11Window::start_grabs()
-{
-    grab_deadline_ = now() + kGrabPatience;
-    try_grabs();
-}
-
-void X11Window::try_grabs()
-{
-    // Keyboard and pointer input reach the scene with or without a window
-    // manager, and nothing else sees them while the saver runs.
-    if (!keyboard_grabbed_)
-        keyboard_grabbed_ =
-            XGrabKeyboard(display_, window_, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
-    if (!pointer_grabbed_)
-        pointer_grabbed_ = XGrabPointer(display_, window_, False, kPointerGrabEvents, GrabModeAsync, GrabModeAsync, None,
-                                        owner_.pointer_hidden() ? owner_.blank_cursor() : None,
-                                        CurrentTime) == GrabSuccess;
-    const SteadyTime t = now();
-    grab_pending_ = (!keyboard_grabbed_ || !pointer_grabbed_) && t < grab_deadline_;
-    next_grab_try_ = t + kGrabRetry;
-}
-
-void X11Window::retry_grabs(SteadyTime t)
-{
-    if (!grab_pending_ || t < next_grab_try_) return;
-    try_grabs();
-    XFlush(display_);
-}
-
-void X11Window::apply_cursor()
-{
-    if (foreign_ || gone_ || destroyed_) return;
-    const bool hidden = owner_.pointer_hidden();
-    if (hidden) XDefineCursor(display_, window_, owner_.blank_cursor());
-    else XUndefineCursor(display_, window_);
-    if (pointer_grabbed_)
-        XChangeActivePointerGrab(display_, kPointerGrabEvents, hidden ? owner_.blank_cursor() : None, CurrentTime);
 }
 
 void X11Window::set_window_state(WindowState state)
@@ -330,31 +277,11 @@ void X11Window::move(int left, int top, int width, int height)
     if (visible_) form_.client_resized(width, height);
 }
 
-void X11Window::set_timer(int interval_ms, bool enabled)
-{
-    timer_.set(interval_ms, enabled, [this](SteadyTime due, std::chrono::milliseconds interval, SteadyTime earliest) {
-        return owner_.in_step(this, due, interval, earliest);
-    });
-}
-
-void X11Window::fire_timer(SteadyTime t)
-{
-    const SteadyTime due = timer_.due();
-    Form& form = form_;
-    X11Platform& owner = owner_;
-    const uint64_t serial = serial_;
-    form.Timer_Timer();
-    if (!owner.alive(serial)) return;
-    timer_.advance(due, t, [this](SteadyTime next, std::chrono::milliseconds interval, SteadyTime earliest) {
-        return owner_.in_step(this, next, interval, earliest);
-    });
-}
-
 void X11Window::destroy()
 {
     if (destroyed_) return;
     destroyed_ = true;
-    timer_.stop();
+    stop_timer();
     grab_pending_ = false;
     if (keyboard_grabbed_) XUngrabKeyboard(display_, CurrentTime);
     if (pointer_grabbed_) XUngrabPointer(display_, CurrentTime);
@@ -437,42 +364,6 @@ void X11Window::handle_event(const XEvent& event)
     case MotionNotify:
         if (!foreign_ && about == window_) handle_input(event);
         return;
-    default:
-        return;
-    }
-}
-
-void X11Window::handle_input(const XEvent& event)
-{
-    // The handlers may unload the form and with it this window: after the
-    // first call only the form itself is used.
-    Form& form = form_;
-    switch (event.type) {
-    case KeyPress: {
-        XKeyEvent key = event.xkey;
-        char text[8] = {};
-        KeySym keysym = NoSymbol;
-        const int length = XLookupString(&key, text, sizeof text, &keysym, nullptr);
-        form.Form_KeyDown(key_code_for(keysym), shift_state_for(key.state));
-        if (length == 1 && form.loaded()) form.Form_KeyPress(static_cast<unsigned char>(text[0]));
-        return;
-    }
-    case ButtonPress: {
-        const XButtonEvent& b = event.xbutton;
-        if (clicks_.press(b.button, b.time, b.x, b.y) == ClickEvent::dbl_click) form.Form_DblClick();
-        else form.Form_MouseDown(button_for(b.button), shift_state_for(b.state), static_cast<float>(b.x),
-                                 static_cast<float>(b.y));
-        return;
-    }
-    case ButtonRelease:
-        if (clicks_.release(event.xbutton.button) == ClickEvent::click) form.Form_Click();
-        return;
-    case MotionNotify: {
-        const XMotionEvent& m = event.xmotion;
-        form.Form_MouseMove(pointer_buttons(m.state), shift_state_for(m.state), static_cast<float>(m.x),
-                            static_cast<float>(m.y));
-        return;
-    }
     default:
         return;
     }
