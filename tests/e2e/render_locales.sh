@@ -4,7 +4,8 @@
 # show the font's missing-glyph box for 年, 月, 日, 時, 分 and 秒; with the
 # system's fonts (VL Gothic among them) none of the boxes is left. German and
 # C dates, which the scene's font draws itself, come out byte for byte the
-# same with or without the other fonts.
+# same with or without the other fonts. A speed stored under one decimal
+# separator is read under the other, and nothing is recorded.
 set -uo pipefail
 cd "$(dirname "$0")/../.." || exit 1
 bin=build/frostwisp
@@ -81,4 +82,24 @@ if left:
     sys.exit(f"with all fonts the line still shows {left} missing-glyph boxes")
 EOF
 cmp -s "$tmp/ja-own.png" "$tmp/ja-all.png" && fail "Japanese: the same picture with and without the other fonts"
+
+# SpeedF=6,8 under C.UTF-8 and 6.5 under de_DE.UTF-8 (each the other locale's
+# way): the picture of that speed written in the reader's own way, another
+# picture than the default speed's, and no protocol beside the program.
+mkdir -p "$tmp/bin"
+cp "$bin" "$tmp/bin/frostwisp"
+speed_render() {
+  printf '[Settings]\nRestart=0\nBackground=0\nSpeedF=%s\n' "$2" > "$tmp/config/frostwisp/frostwisp.ini"
+  LC_ALL=$1 FROSTWISP_SEED=7 "$tmp/bin/frostwisp" --render "$tmp/$3.png" --size 320x200 --ticks 60 \
+    --clock 2026-12-24T18:05:09 || fail "status $? for $3"
+}
+for case in "C.UTF-8 6,8 6.8" "de_DE.UTF-8 6.5 6,5"; do
+  read -r locale stored own <<<"$case"
+  speed_render "$locale" "$stored" stored
+  speed_render "$locale" "$own" own
+  speed_render "$locale" 6 default
+  cmp -s "$tmp/stored.png" "$tmp/own.png" || fail "$locale: SpeedF=$stored did not give the speed $own"
+  cmp -s "$tmp/stored.png" "$tmp/default.png" && fail "$locale: SpeedF=$stored gave the default speed"
+  [[ ! -e $tmp/bin/frostwisp.EPT ]] || fail "$locale: SpeedF=$stored recorded $(tr -d '\r' < "$tmp/bin/frostwisp.EPT" | grep -m1 Fehler)"
+done
 echo "render_locales: ok"
