@@ -77,6 +77,9 @@ public:
     virtual void Form_KeyPress(int /*key_ascii*/) {}
     virtual void Form_MouseDown(int /*button*/, int /*shift*/, float /*x*/, float /*y*/) {}
     virtual void Form_MouseMove(int /*button*/, int /*shift*/, float /*x*/, float /*y*/) {}
+    // The system put the pointer over the window at (x, y) without the user
+    // moving it (the outputs were rearranged, the window mapped under it).
+    virtual void pointer_placed(float /*x*/, float /*y*/) {}
     // The form's timer fired.
     virtual void Timer_Timer() {}
 

@@ -315,6 +315,7 @@ void WaylandPlatform::global_added(wl_registry* registry, uint32_t name, const c
             zxdg_output_v1_add_listener(o->xdg, &xdg_output_listener, o.get());
         }
         outputs_.push_back(std::move(o));
+        outputs_moved_ = true;
     }
 }
 
@@ -326,11 +327,12 @@ void WaylandPlatform::global_removed(uint32_t name)
     wl_output_destroy((*gone)->output);
     outputs_.erase(gone);
     monitors_dirty_ = true;
+    outputs_moved_ = true;
 }
 
 void WaylandPlatform::output_done(WaylandOutput& output)
 {
-    if (output.changed) monitors_dirty_ = true;
+    if (output.changed) monitors_dirty_ = outputs_moved_ = true;
     output.done = true;
     output.changed = false;
 }
@@ -361,7 +363,15 @@ void WaylandPlatform::pointer_entered(uint32_t serial, wl_surface* surface, doub
     enter_serial_ = serial;
     pointer_surface_ = surface;
     if (pointer_hidden_) hide_pointer();
-    input_.push_back({Input::Kind::enter, surface, x, y});
+    // The compositor puts the resting pointer somewhere else as it
+    // rearranges the outputs (their events come around the enter, and their
+    // done may come after it): that enter only tells where the pointer is.
+    // Any other enter is the user's crossing from another output.
+    const bool moved = outputs_moved_ || std::any_of(outputs_.begin(), outputs_.end(), [](const auto& o) {
+                           return o->changed;
+                       });
+    outputs_moved_ = false;
+    input_.push_back({moved ? Input::Kind::placed : Input::Kind::enter, surface, x, y});
 }
 
 void WaylandPlatform::pointer_left(wl_surface* surface)
@@ -371,6 +381,7 @@ void WaylandPlatform::pointer_left(wl_surface* surface)
 
 void WaylandPlatform::pointer_moved(double x, double y)
 {
+    outputs_moved_ = false;
     if (pointer_surface_) input_.push_back({Input::Kind::motion, pointer_surface_, x, y});
 }
 
@@ -606,6 +617,7 @@ void WaylandPlatform::deliver_input()
         if (!window && event.kind == Input::Kind::key && !windows_.empty()) window = windows_.front().second;
         if (!window) continue;
         switch (event.kind) {
+        case Input::Kind::placed: window->deliver_placed(event.x, event.y); break;
         case Input::Kind::enter: window->deliver_enter(event.x, event.y); break;
         case Input::Kind::motion: window->deliver_motion(event.x, event.y); break;
         case Input::Kind::button: window->deliver_button(event.button); break;

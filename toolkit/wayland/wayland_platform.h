@@ -127,6 +127,8 @@ public:
     // A surface point of the output (logical units) relative to its
     // monitor's top-left corner, in screen units.
     double to_area_x(uint32_t output, double x) const;
+    // Screen pixels per logical pixel, the unit the pointer moves in.
+    double logical_factor() const { return layout().factor(); }
     double to_area_y(uint32_t output, double y) const;
 
     // Windows tell the loop about themselves.
@@ -143,7 +145,7 @@ public:
     // For the listeners: the protocol's events become state here and
     // input waits in a queue for the loop.
     struct Input {
-        enum class Kind { enter, motion, button, key } kind;
+        enum class Kind { placed, enter, motion, button, key } kind;
         wl_surface* surface;
         double x = 0, y = 0;
         int button = 0;
@@ -185,6 +187,7 @@ private:
     bool dialogs_ready_ = false;
     bool pointer_hidden_ = false;
     bool monitors_dirty_ = false;
+    bool outputs_moved_ = false;  // since the last pointer enter or motion
     bool signalled_ = false;
 
     wl_pointer* pointer_ = nullptr;

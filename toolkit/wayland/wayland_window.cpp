@@ -403,6 +403,14 @@ void WaylandWindow::fire_timer(SteadyTime t)
 
 void WaylandWindow::deliver_enter(double x, double y) { deliver_motion(x, y); }
 
+void WaylandWindow::deliver_placed(double x, double y)
+{
+    form_.pointer_placed(static_cast<float>(owner_.to_area_x(output_, x)),
+                         static_cast<float>(owner_.to_area_y(output_, y)));
+}
+
+double WaylandWindow::pointer_unit() const { return owner_.logical_factor(); }
+
 void WaylandWindow::deliver_motion(double x, double y)
 {
     form_.Form_MouseMove(0, 0, static_cast<float>(owner_.to_area_x(output_, x)),

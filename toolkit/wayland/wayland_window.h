@@ -56,6 +56,9 @@ public:
     void outputs_changed();
     void fire_timer(SteadyTime now);
     void deliver_enter(double x, double y);
+    // The compositor put the pointer here, not the user.
+    void deliver_placed(double x, double y);
+    double pointer_unit() const override;
     void deliver_motion(double x, double y);
     void deliver_button(int button);
     void deliver_key();
