@@ -112,4 +112,16 @@ kill "$saver_pid"
 wait_exit "$saver_pid" 1000 || fail "SIGTERM did not end the saver on weston within a second"
 note "weston: SIGTERM ended it after ${waited_ms} ms"
 
+# ---- no compositor at WAYLAND_DISPLAY and no X display: the line names the
+# compositor's address and why
+python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$wl_tmp/dead" ||
+  fail "no socket for the test"
+for case in "$wl_tmp/dead:refused" "$wl_tmp/none:no such socket" "$wl_tmp:a folder"; do
+  env -u DISPLAY WAYLAND_DISPLAY="${case%%:*}" "$FROSTWISP_BIN" /S 2>"$wl_tmp/saver.err"
+  rc=$?
+  (( rc == 1 )) && grep -q "no Wayland compositor answers at ${case%%:*}: ${case#*:}" "$wl_tmp/saver.err" ||
+    fail "WAYLAND_DISPLAY=${case%%:*}: status $rc, $(cat "$wl_tmp/saver.err")"
+done
+note "a dead socket, none and a folder at WAYLAND_DISPLAY: said so"
+
 note ok

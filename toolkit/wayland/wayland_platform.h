@@ -80,7 +80,9 @@ class WaylandPlatform : public LinuxPlatform {
 public:
     // Connects to the compositor that WAYLAND_DISPLAY names; nothing when
     // none answers there.
-    static std::unique_ptr<WaylandPlatform> connect(std::vector<std::string> arguments, SettingOverrides overrides);
+    // Nothing when no compositor answers; then failure says where and why.
+    static std::unique_ptr<WaylandPlatform> connect(std::vector<std::string> arguments, SettingOverrides overrides,
+                                                    std::string* failure = nullptr);
     ~WaylandPlatform() override;
 
     // Nothing to switch: the compositor's idle timer goes on counting while
