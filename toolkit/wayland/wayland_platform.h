@@ -164,7 +164,7 @@ public:
     void key_pressed();
 
 private:
-    // False when another full-screen saver holds the compositor's lock.
+    // False when another full-screen saver holds the compositor's claim.
     bool claim_compositor();
 
     WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingOverrides overrides);
