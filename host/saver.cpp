@@ -27,7 +27,7 @@ namespace {
 double stored_number(std::string_view key, std::string_view default_text)
 {
     const std::string text = platform().settings().read_or(app_name, section_name, key, default_text);
-    return parse_number(text, platform().decimal_separator());
+    return parse_stored_number(text, platform().decimal_separator());
 }
 
 // The seed: FROSTWISP_SEED when set (reproducible runs), else the time of day.

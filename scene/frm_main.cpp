@@ -306,11 +306,25 @@ void frmMain::Form_MouseMove(int, int, float x, float y)
 {
     Trap trap("frmMain", "Form_MouseMove");
     trap.line(50010, [&] {
-        // In screen coordinates, which all scenes share.
-        const Point at = origin();
-        if (Saver::movement_ends_saver(group_->LastMouse, x + static_cast<float>(at.x), y + static_cast<float>(at.y)))
-            Saver::exitScreensaver();
+        const PointF at = pointer_point(x, y);
+        if (Saver::movement_ends_saver(group_->LastMouse, at.x, at.y)) Saver::exitScreensaver();
     });
+}
+
+void frmMain::pointer_placed(float x, float y)
+{
+    const PointF at = pointer_point(x, y);
+    group_->LastMouse.x = at.x;
+    group_->LastMouse.y = at.y;
+}
+
+// In screen coordinates, which all scenes share, counted in the pointer's
+// own units: the movement rule's 3 pixels are 3 of those.
+frmMain::PointF frmMain::pointer_point(float x, float y)
+{
+    const Point at = origin();
+    const float unit = loaded() ? static_cast<float>(window().pointer_unit()) : 1.0f;
+    return {(x + static_cast<float>(at.x)) / unit, (y + static_cast<float>(at.y)) / unit};
 }
 
 }  // namespace fw

@@ -53,6 +53,7 @@ public:
     void Form_Click() override;
     void Form_DblClick() override;
     void Form_MouseMove(int button, int shift, float x, float y) override;
+    void pointer_placed(float x, float y) override;
     void Form_Unload() override;
     void Form_Terminate() override;
 
@@ -81,6 +82,10 @@ private:
     void rebuild_background();
     // The top-left corner of the scene's monitor in screen coordinates.
     Point origin() const;
+    struct PointF {
+        float x, y;
+    };
+    PointF pointer_point(float x, float y);
 
     std::shared_ptr<SceneGroup> group_;
     std::shared_ptr<const TextRenderer> font_;

@@ -81,7 +81,9 @@ public:
     // - a button going up: Form_Click (on Windows the left one's only),
     //   except the release that ends a double click;
     // - the pointer moving over the window, and entering it: Form_MouseMove
-    //   with the buttons held, the shift state and the position.
+    //   with the buttons held, the shift state and the position; where the
+    //   system put it there without the user (Wayland outputs rearranged),
+    //   pointer_placed instead.
     // Releases of keys and of the other buttons give nothing. Any handler may
     // unload the form; the backend then delivers nothing more to it.
     virtual void Form_Load() {}
@@ -94,6 +96,9 @@ public:
     virtual void Form_KeyPress(int /*key_ascii*/) {}
     virtual void Form_MouseDown(int /*button*/, int /*shift*/, float /*x*/, float /*y*/) {}
     virtual void Form_MouseMove(int /*button*/, int /*shift*/, float /*x*/, float /*y*/) {}
+    // The system put the pointer over the window at (x, y) without the user
+    // moving it (the outputs were rearranged, the window mapped under it).
+    virtual void pointer_placed(float /*x*/, float /*y*/) {}
     // The form's timer fired.
     virtual void Timer_Timer() {}
 

@@ -2,6 +2,7 @@
 
 #include "toolkit/runtime_error.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cfenv>
 #include <cmath>
@@ -106,6 +107,15 @@ double parse_number(std::string_view text, char decimal_separator)
         raise_error(err::type_mismatch);
     if (std::isinf(value)) raise_error(err::overflow);
     return value;
+}
+
+double parse_stored_number(std::string_view text, char decimal_separator)
+{
+    const auto marks = std::count(text.begin(), text.end(), '.') + std::count(text.begin(), text.end(), ',');
+    if (marks != 1) return parse_number(text, decimal_separator);
+    std::string plain(text);
+    std::replace_if(plain.begin(), plain.end(), [](char c) { return c == '.' || c == ','; }, '.');
+    return parse_number(plain, '.');
 }
 
 std::string format_pattern(long long value, std::string_view pattern)

@@ -36,6 +36,11 @@ double leading_number(std::string_view text);
 // around it are allowed; anything else that is not part of the number raises 13.
 double parse_number(std::string_view text, char decimal_separator);
 
+// A decimal that was stored by whoever wrote it, in that writer's locale: a
+// text whose one mark is a single '.' or ',' is that decimal whatever the
+// reader's separator; any other text is read as parse_number reads it.
+double parse_stored_number(std::string_view text, char decimal_separator);
+
 // Formats a whole number with "#", "##", "0", "00", "0000" and the like: each
 // "0" is a digit that is always shown, a "#" one that is shown when needed.
 // "##" shows 0 as the empty text; a number wider than its pattern is shown whole.

@@ -118,6 +118,9 @@ public:
     virtual void move(int left, int top, int width, int height) = 0;
     virtual void set_timer(int interval_ms, bool enabled) = 0;
     virtual void destroy() = 0;
+    // Pixels of the window per unit of the pointer's own motion: a Wayland
+    // pointer moves in logical pixels, which at scale 3 are 3 of the window's.
+    virtual double pointer_unit() const { return 1; }
 
 private:
     Lifetime lifetime_;

@@ -4,7 +4,9 @@
 # show the font's missing-glyph box for 年, 月, 日, 時, 分 and 秒; with the
 # system's fonts (VL Gothic among them) none of the boxes is left. German and
 # C dates, which the scene's font draws itself, come out byte for byte the
-# same with or without the other fonts.
+# same with or without the other fonts. A date in the locale's own character
+# set (EUC-JP) is drawn as the UTF-8 locale draws it. A speed stored under
+# one decimal separator is read under the other, and nothing is recorded.
 set -uo pipefail
 cd "$(dirname "$0")/../.." || exit 1
 bin=build/frostwisp
@@ -12,7 +14,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "render_locales: $*"; exit 1; }
 export XDG_CONFIG_HOME=$tmp/config XDG_STATE_HOME=$tmp/state
-mkdir -p "$tmp/config/frostwisp"
+mkdir -p "$tmp/config/frostwisp" "$tmp/locales"
 printf '[Settings]\nRestart=0\n' > "$tmp/config/frostwisp/frostwisp.ini"
 
 locale -a | grep -qix 'ja_JP.utf8' || fail "needs the ja_JP.UTF-8 locale"
@@ -81,4 +83,29 @@ if left:
     sys.exit(f"with all fonts the line still shows {left} missing-glyph boxes")
 EOF
 cmp -s "$tmp/ja-own.png" "$tmp/ja-all.png" && fail "Japanese: the same picture with and without the other fonts"
+
+# ja_JP.eucJP, compiled for this test only: the same line as ja_JP.UTF-8.
+localedef -i ja_JP -f EUC-JP "$tmp/locales/ja_JP.eucJP" 2>/dev/null || fail "localedef ja_JP.eucJP failed"
+render ja-euc ja_JP.eucJP LOCPATH="$tmp/locales"
+cmp -s "$tmp/ja-all.ppm" "$tmp/ja-euc.ppm" || fail "the ja_JP.eucJP line differs from the ja_JP.UTF-8 one"
+
+# SpeedF=6,8 under C.UTF-8 and 6.5 under de_DE.UTF-8 (each the other locale's
+# way): the picture of that speed written in the reader's own way, another
+# picture than the default speed's, and no protocol beside the program.
+mkdir -p "$tmp/bin"
+cp "$bin" "$tmp/bin/frostwisp"
+speed_render() {
+  printf '[Settings]\nRestart=0\nBackground=0\nSpeedF=%s\n' "$2" > "$tmp/config/frostwisp/frostwisp.ini"
+  LC_ALL=$1 FROSTWISP_SEED=7 "$tmp/bin/frostwisp" --render "$tmp/$3.png" --size 320x200 --ticks 60 \
+    --clock 2026-12-24T18:05:09 || fail "status $? for $3"
+}
+for case in "C.UTF-8 6,8 6.8" "de_DE.UTF-8 6.5 6,5"; do
+  read -r locale stored own <<<"$case"
+  speed_render "$locale" "$stored" stored
+  speed_render "$locale" "$own" own
+  speed_render "$locale" 6 default
+  cmp -s "$tmp/stored.png" "$tmp/own.png" || fail "$locale: SpeedF=$stored did not give the speed $own"
+  cmp -s "$tmp/stored.png" "$tmp/default.png" && fail "$locale: SpeedF=$stored gave the default speed"
+  [[ ! -e $tmp/bin/frostwisp.EPT ]] || fail "$locale: SpeedF=$stored recorded $(tr -d '\r' < "$tmp/bin/frostwisp.EPT" | grep -m1 Fehler)"
+done
 echo "render_locales: ok"

@@ -2,7 +2,8 @@
 # What the saver shows on Wayland beyond its first frame: on an output at
 # scale 2 the scene is drawn at the output's device pixels (the screenshot is
 # not a picture enlarged from half the size), and with the desktop as the
-# background each output's scene starts from what that output showed before.
+# background each output's scene starts from what that output showed before,
+# on a turned output too.
 set -uo pipefail
 source "$(dirname "$0")/lib/sway.sh"
 
@@ -81,5 +82,35 @@ keep_screenshot HEADLESS-1 desktop-1
 keep_screenshot "$second" desktop-2
 wtype -s 100 -k a
 wait_exit "$saver_pid" 1000 || fail "a key did not end the saver"
+
+# ---- the desktop of a turned output: the screen copy comes in the output's
+# buffer, the mode's way up; the scene shows it the way the output does
+sway_session
+settings Background=3 Restart=0 maxFl=100
+"$WAYLAND_HELPER" picture c81e78 1e78c8 >"$wl_tmp/picture.out" 2>&1 &
+wl_pids+=($!)
+for transform in 90 180; do
+  swaymsg output HEADLESS-1 mode 800x600 transform "$transform" >/dev/null || fail "sway cannot turn the output $transform"
+  read -r w h < <(outputs | awk '$1 == "HEADLESS-1" { print $4, $5 }')
+  start=$(now_ms)
+  # shellcheck disable=SC2046
+  until shot HEADLESS-1 "$wl_tmp/turned.png" && (( $(count_colour "$wl_tmp/turned.png" "200 30 120" $(left_probes "$w" "$h")) == 6 )); do
+    (( $(now_ms) - start < 3000 )) || fail "transform $transform: the picture is not on the output"
+    sleep 0.1
+  done
+  start_saver /S
+  start=$(now_ms)
+  until shows_desktop HEADLESS-1 "$w" "$h" "200 30 120" "30 120 200"; do
+    running "$saver_pid" || fail "transform $transform: the saver ended"
+    (( $(now_ms) - start < 3000 )) || {
+      keep_screenshot HEADLESS-1 "transform-$transform"
+      fail "transform $transform: the scene does not show the desktop the way the output does"
+    }
+    sleep 0.1
+  done
+  note "transform $transform: the scene shows the desktop the way the output does"
+  kill "$saver_pid"
+  wait_exit "$saver_pid" 1000 || fail "SIGTERM did not end the saver"
+done
 
 note ok

@@ -7,7 +7,9 @@
 # within a second; so do a key and a click; an output added while it runs
 # gets a scene; SIGTERM, SIGINT and SIGHUP end it at once; short of memory it
 # shows the scene or ends on a recorded error; a compositor that goes away
-# ends it with status 1 and one line saying so.
+# ends it with status 1 and one line saying so. Outputs swapped or added at
+# the left with the pointer at rest leave it running, and so does a step of
+# 1 logical pixel at scale 3.
 set -uo pipefail
 source "$(dirname "$0")/lib/sway.sh"
 
@@ -173,5 +175,48 @@ wait_exit "$saver_pid" 2000 || fail "the saver outlives its compositor by 2 s"
 lines=$(grep -c . "$wl_tmp/saver.err")
 (( lines == 1 )) || fail "$lines lines on stderr when the compositor went away: $(head -c 600 "$wl_tmp/saver.err")"
 note "the compositor went away: status 1 after ${waited_ms} ms: $(cat "$wl_tmp/saver.err")"
+
+
+# ---- the outputs rearranged with the pointer at rest (a dock, a profile, a
+# monitor back from standby): sway moves the cursor and the program sees it
+# enter without motion; that is nobody's doing, and the saver runs on. A
+# 3-pixel step still ends it afterwards.
+# The virtual pointer of the compositor before goes with its input closed.
+new_pointer() {
+  eval "exec ${POINTER[1]}>&-"
+  wait "$POINTER_PID" 2>/dev/null
+  pointer_start
+}
+
+sway_session
+add_output 1280x720 1920 0
+second=$new_output
+new_pointer
+settings Background=1 Restart=0
+start_with_pointer_at 600 500 /S
+swaymsg "output HEADLESS-1 position 1280 0; output $second position 0 0" >/dev/null || fail "sway cannot swap the outputs"
+sleep 1
+running "$saver_pid" || fail "swapping the outputs ended the saver"
+swaymsg create_output >/dev/null || fail "sway made no output"
+third=$(outputs | cut -d' ' -f1 | grep -vx -e HEADLESS-1 -e "$second" | head -n1)
+swaymsg "output $third mode 1024x768 position 0 0; output $second position 1024 0; output HEADLESS-1 position 2304 0" \
+  >/dev/null || fail "sway cannot put an output at the left"
+sleep 1
+running "$saver_pid" || fail "an output added at the left ended the saver"
+steps "3 0"
+ends_after "a 3-pixel step after the outputs were swapped and one added at the left"
+
+# ---- an output at scale 3: the pointer moves in logical pixels, and one of
+# them (3 device pixels) is less than the 3 that end the saver
+sway_session
+swaymsg output HEADLESS-1 scale 3 >/dev/null || fail "sway cannot set scale 3"
+second=HEADLESS-1
+new_pointer
+start_with_pointer_at 300 200 /S
+steps "1 0" "0 1"
+sleep 0.3
+running "$saver_pid" || fail "steps of 1 logical pixel at scale 3 ended the saver"
+steps "3 0"
+ends_after "a 3-pixel step at scale 3"
 
 note ok

@@ -4,7 +4,10 @@
 # the next timeout starts it again; with XWayland
 # running as well "/S" still takes Wayland (no X window of the program) and
 # "--x11" takes XWayland; on weston, which offers no layer shell, a fullscreen
-# window shows the scene, and it ends on SIGTERM within a second.
+# window shows the scene, and it ends on SIGTERM within a second. A file of
+# root's beside the compositor's socket does not let a user's second saver,
+# nor one on XWayland, start beside the first; with no compositor at
+# WAYLAND_DISPLAY the program says where it looked and why.
 set -uo pipefail
 source "$(dirname "$0")/lib/sway.sh"
 
@@ -73,6 +76,30 @@ note "\"--x11\" took XWayland: its window shows on the output"
 kill "$saver_pid"
 wait_exit "$saver_pid" 1000 || fail "SIGTERM did not end the saver on XWayland"
 
+# ---- one saver a compositor, whoever left a file beside its socket (root
+# through sudo did, before): the user's second "/S" does not start, nor does
+# one on XWayland beside it.
+touch "$WAYLAND_DISPLAY.frostwisp-saver"
+chmod 600 "$WAYLAND_DISPLAY.frostwisp-saver"
+user_saver() {
+  as_user WAYLAND_DISPLAY="$WAYLAND_DISPLAY" XDG_CONFIG_HOME="$XDG_CONFIG_HOME" FROSTWISP_SEED=7 \
+    "$FROSTWISP_BIN" /S 2>"$wl_tmp/saver.err"
+  saver_pid=$!
+  wl_pids+=($saver_pid)
+}
+user_saver
+wait_for_band 3000 HEADLESS-1 || fail "the user's saver shows no scene beside root's file"
+first=$saver_pid
+user_saver
+wait_exit "$saver_pid" 2000 || fail "the user's second saver started beside root's file"
+grep -q 'already runs' "$wl_tmp/saver.err" || fail "the user's second saver said: $(cat "$wl_tmp/saver.err")"
+start_saver --x11 /S
+wait_exit "$saver_pid" 2000 || fail "a saver on XWayland started beside the one on Wayland"
+grep -q 'already runs' "$wl_tmp/saver.err" || fail "the saver on XWayland said: $(cat "$wl_tmp/saver.err")"
+note "beside root's file the user's second saver and one on XWayland did not start"
+kill "$first"
+wait_exit "$first" 1000 || fail "SIGTERM did not end the user's saver"
+
 # ---- weston: no layer shell
 sway_user
 private_runtime_dir
@@ -111,5 +138,17 @@ running "$saver_pid" || fail "the saver ended on weston"
 kill "$saver_pid"
 wait_exit "$saver_pid" 1000 || fail "SIGTERM did not end the saver on weston within a second"
 note "weston: SIGTERM ended it after ${waited_ms} ms"
+
+# ---- no compositor at WAYLAND_DISPLAY and no X display: the line names the
+# compositor's address and why
+python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$wl_tmp/dead" ||
+  fail "no socket for the test"
+for case in "$wl_tmp/dead:refused" "$wl_tmp/none:no such socket" "$wl_tmp:a folder"; do
+  env -u DISPLAY WAYLAND_DISPLAY="${case%%:*}" "$FROSTWISP_BIN" /S 2>"$wl_tmp/saver.err"
+  rc=$?
+  (( rc == 1 )) && grep -q "no Wayland compositor answers at ${case%%:*}: ${case#*:}" "$wl_tmp/saver.err" ||
+    fail "WAYLAND_DISPLAY=${case%%:*}: status $rc, $(cat "$wl_tmp/saver.err")"
+done
+note "a dead socket, none and a folder at WAYLAND_DISPLAY: said so"
 
 note ok

@@ -73,6 +73,17 @@ TEST(Numbers, ParseNumberTakesTheWholeTextInTheLocale)
     EXPECT_EQ(error_of([] { parse_number("1e999", '.'); }), err::overflow);
 }
 
+TEST(Numbers, StoredNumberTakesEitherSeparatorWhenItIsTheOnlyMark)
+{
+    for (char locale : {'.', ','}) {
+        EXPECT_EQ(parse_stored_number("6,8", locale), 6.8) << locale;
+        EXPECT_EQ(parse_stored_number(" -6.5 ", locale), -6.5) << locale;
+        EXPECT_EQ(parse_stored_number("110", locale), 110) << locale;
+        for (const char* bad : {"1.2.3", "1,2.3", "6,8x", ",", "abc"})
+            EXPECT_EQ(error_of([&] { parse_stored_number(bad, locale); }), err::type_mismatch) << '"' << bad << '"';
+    }
+}
+
 TEST(Numbers, DigitPatterns)
 {
     const struct { long long value; const char* pattern; const char* text; } cases[] = {

@@ -173,13 +173,20 @@ int main(int argc, char** argv)
     const std::string mode = saver_switch(parsed.command.saver_arguments);
     const bool x_only = hack || mode == "/P";
     const fw::DisplayChoice choice = parsed.command.display;
-    const auto wayland = [&] {
-        return fw::WaylandPlatform::connect(parsed.command.saver_arguments, parsed.command.overrides);
+    // The compositor is asked once: libwayland says its own errors as it
+    // fails, and the line that says where and why comes once, before X is
+    // tried.
+    bool wayland_asked = false;
+    const auto wayland = [&]() -> std::unique_ptr<fw::WaylandPlatform> {
+        if (wayland_asked) return nullptr;
+        wayland_asked = true;
+        std::string failure;
+        auto platform = fw::WaylandPlatform::connect(parsed.command.saver_arguments, parsed.command.overrides, &failure);
+        if (!platform) std::fprintf(stderr, "frostwisp: no Wayland compositor answers at %s\n", failure.c_str());
+        return platform;
     };
     if (!x_only && choice == fw::DisplayChoice::wayland) {
         if (auto platform = wayland()) return run_on_wayland(std::move(platform));
-        std::fprintf(stderr, "frostwisp: no Wayland compositor answers at %s\n",
-                     named("WAYLAND_DISPLAY") ? std::getenv("WAYLAND_DISPLAY") : "wayland-0 (WAYLAND_DISPLAY is not set)");
         return 1;
     }
     const bool full_screen = mode == "/S" || mode.empty();

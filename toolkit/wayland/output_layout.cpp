@@ -5,6 +5,21 @@
 
 namespace fw {
 
+Point buffer_point(int transform, int x, int y, int shown_width, int shown_height)
+{
+    const int w = shown_width, h = shown_height;
+    switch (transform) {
+    case 1: return {y, w - 1 - x};
+    case 2: return {w - 1 - x, h - 1 - y};
+    case 3: return {h - 1 - y, x};
+    case 4: return {w - 1 - x, y};
+    case 5: return {y, x};
+    case 6: return {x, h - 1 - y};
+    case 7: return {h - 1 - y, w - 1 - x};
+    default: return {x, y};
+    }
+}
+
 OutputLayout::OutputLayout(const std::vector<OutputGeometry>& outputs) : outputs_(outputs)
 {
     for (const OutputGeometry& o : outputs_)

@@ -22,6 +22,12 @@ struct OutputGeometry {
     int device_height = 0;
 };
 
+// Where the pixel (x, y) of an output as it shows, shown_width by
+// shown_height, lies in the output's buffer (the mode before the output's
+// transform, which a screen copy delivers): transform is wl_output's, 0 to 7,
+// the rotations 90, 180 and 270 counter-clockwise, then the same flipped.
+Point buffer_point(int transform, int x, int y, int shown_width, int shown_height);
+
 class OutputLayout {
 public:
     explicit OutputLayout(const std::vector<OutputGeometry>& outputs);

@@ -112,14 +112,20 @@ Image WaylandPlatform::capture_screen(int x, int y, int width, int height)
         if (c.ready && c.memory.data()) {
             const auto* bytes = static_cast<const uint8_t*>(c.memory.data());
             const bool swap = c.format == WL_SHM_FORMAT_XBGR8888 || c.format == WL_SHM_FORMAT_ABGR8888;
-            const int w = std::min<int>(static_cast<int>(c.width), width_of(area));
-            const int h = std::min<int>(static_cast<int>(c.height), height_of(area));
+            // The copy is the output's buffer; the output shows it turned
+            // and flipped by its transform.
+            const bool turned = o->transform % 2 == 1;
+            const int shown_w = static_cast<int>(turned ? c.height : c.width);
+            const int shown_h = static_cast<int>(turned ? c.width : c.height);
+            const int w = std::min(shown_w, width_of(area));
+            const int h = std::min(shown_h, height_of(area));
             for (int row = want.top; row < want.bottom && row - area.top < h; ++row) {
-                const int source_row = c.inverted ? h - 1 - (row - area.top) : row - area.top;
-                const auto* in = reinterpret_cast<const uint32_t*>(bytes + static_cast<size_t>(source_row) * c.stride);
                 Color* out = shot.pixels.data() + static_cast<size_t>(row - y) * static_cast<size_t>(width);
                 for (int col = want.left; col < want.right && col - area.left < w; ++col) {
-                    const uint32_t p = in[col - area.left];
+                    Point at = buffer_point(o->transform, col - area.left, row - area.top, shown_w, shown_h);
+                    if (c.inverted) at.y = static_cast<int>(c.height) - 1 - at.y;
+                    const auto* in = reinterpret_cast<const uint32_t*>(bytes + static_cast<size_t>(at.y) * c.stride);
+                    const uint32_t p = in[at.x];
                     out[col - x] = swap ? rgb(static_cast<int>(p & 255), static_cast<int>((p >> 8) & 255),
                                               static_cast<int>((p >> 16) & 255))
                                         : (p & 0xFFFFFFu);

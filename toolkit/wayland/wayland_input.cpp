@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
+
 namespace fw {
 
 namespace {
@@ -128,7 +130,16 @@ void WaylandPlatform::pointer_entered(uint32_t serial, wl_surface* surface, doub
     pointer_surface_ = surface;
     pointer_x_ = x, pointer_y_ = y;
     if (pointer_hidden_) hide_pointer();
-    input_.push_back({Input::Kind::enter, surface, x, y, 0, 0, buttons_held_, keys_.shift()});
+    // The compositor puts the resting pointer somewhere else as it
+    // rearranges the outputs (their events come around the enter, and their
+    // done may come after it): that enter only tells where the pointer is.
+    // Any other enter is the user's crossing from another output.
+    const bool moved = outputs_moved_ || std::any_of(outputs_.begin(), outputs_.end(), [](const auto& o) {
+                           return o->changed;
+                       });
+    outputs_moved_ = false;
+    input_.push_back(
+        {moved ? Input::Kind::placed : Input::Kind::enter, surface, x, y, 0, 0, buttons_held_, keys_.shift()});
 }
 
 void WaylandPlatform::pointer_left(wl_surface* surface)
@@ -140,6 +151,7 @@ void WaylandPlatform::pointer_left(wl_surface* surface)
 void WaylandPlatform::pointer_moved(double x, double y)
 {
     pointer_x_ = x, pointer_y_ = y;
+    outputs_moved_ = false;
     if (pointer_surface_)
         input_.push_back({Input::Kind::motion, pointer_surface_, x, y, 0, 0, buttons_held_, keys_.shift()});
 }
@@ -214,6 +226,7 @@ void WaylandPlatform::deliver_input()
             window = static_cast<WaylandWindow*>(loop_.windows().front());
         if (!window) continue;
         switch (event.kind) {
+        case Input::Kind::placed: window->deliver_placed(event.x, event.y); break;
         case Input::Kind::enter:
         case Input::Kind::motion: window->deliver_motion(event.x, event.y, event.buttons, event.shift); break;
         case Input::Kind::button_down:

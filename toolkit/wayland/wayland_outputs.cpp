@@ -22,7 +22,7 @@ void output_geometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int3
                      int32_t transform)
 {
     WaylandOutput& o = output_of(data);
-    o.x = x, o.y = y, o.transform = transform;
+    o.x = x, o.y = y, o.transform = transform >= 0 && transform <= 7 ? transform : 0;
     o.changed = true;
 }
 
@@ -120,6 +120,7 @@ void WaylandPlatform::output_added(uint32_t name, wl_output* output)
     wl_output_add_listener(o->output, &output_listener, o.get());
     if (globals_.xdg_outputs) describe_logically(*o);
     outputs_.push_back(std::move(o));
+    outputs_moved_ = true;
 }
 
 void WaylandPlatform::describe_logically(WaylandOutput& o)
@@ -136,11 +137,12 @@ void WaylandPlatform::global_removed(uint32_t name)
     wl_output_destroy((*gone)->output);
     outputs_.erase(gone);
     monitors_dirty_ = true;
+    outputs_moved_ = true;
 }
 
 void WaylandPlatform::output_done(WaylandOutput& output)
 {
-    if (output.changed) monitors_dirty_ = true;
+    if (output.changed) monitors_dirty_ = outputs_moved_ = true;
     output.done = true;
     output.changed = false;
 }

@@ -3,6 +3,7 @@
 #include "host/saver.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
+#include "toolkit/linux/compositor_socket.h"
 #include "toolkit/linux/screen_dpi.h"
 #include "toolkit/wayland/wayland_window.h"
 
@@ -16,6 +17,7 @@
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #if defined(FROSTWISP_GTK_DIALOGS) && __has_include("toolkit/gtk/gtk_backend.h")
 #include "toolkit/dialog_form.h"
@@ -57,15 +59,23 @@ template <class T> T* bind(wl_registry* registry, uint32_t name, const wl_interf
 }  // namespace
 
 std::unique_ptr<WaylandPlatform> WaylandPlatform::connect(std::vector<std::string> arguments,
-                                                          SettingOverrides overrides)
+                                                          SettingOverrides overrides, std::string* failure)
 {
     wl_display* display = wl_display_connect(nullptr);
-    if (!display) return nullptr;
+    if (!display) {
+        if (failure) *failure = no_compositor_reason(errno);
+        return nullptr;
+    }
     std::unique_ptr<WaylandPlatform> platform(new WaylandPlatform(display, std::move(arguments), overrides));
     // The globals, then what the outputs and the seat tell about themselves.
-    if (wl_display_roundtrip(display) < 0 || wl_display_roundtrip(display) < 0 || !platform->globals_.compositor ||
-        !platform->globals_.shm)
+    if (wl_display_roundtrip(display) < 0 || wl_display_roundtrip(display) < 0) {
+        if (failure) *failure = no_compositor_reason(0);
         return nullptr;
+    }
+    if (!platform->globals_.compositor || !platform->globals_.shm) {
+        if (failure) *failure = compositor_socket_path() + ": the compositor offers no surfaces or shared memory";
+        return nullptr;
+    }
     platform->monitors_dirty_ = false;
     return platform;
 }

@@ -84,8 +84,9 @@ struct WaylandGlobals {
 class WaylandPlatform : public LinuxPlatform, private LoopConnection {
 public:
     // Connects to the compositor that WAYLAND_DISPLAY names; nothing when
-    // none answers there.
-    static std::unique_ptr<WaylandPlatform> connect(std::vector<std::string> arguments, SettingOverrides overrides);
+    // none answers there, and then failure says where and why.
+    static std::unique_ptr<WaylandPlatform> connect(std::vector<std::string> arguments, SettingOverrides overrides,
+                                                    std::string* failure = nullptr);
     ~WaylandPlatform() override;
 
     // Nothing to switch: the compositor's idle timer goes on counting while
@@ -130,6 +131,8 @@ public:
     // A surface point of the output (logical units) relative to its
     // monitor's top-left corner, in screen units.
     double to_area_x(uint32_t output, double x) const;
+    // Screen pixels per logical pixel, the unit the pointer moves in.
+    double logical_factor() const { return layout().factor(); }
     double to_area_y(uint32_t output, double y) const;
 
     // A surface is destroyed: nothing more is delivered to it.
@@ -138,7 +141,7 @@ public:
     // For the listeners: the protocol's events become state here and
     // input waits in a queue for the loop.
     struct Input {
-        enum class Kind { enter, motion, button_down, button_up, key } kind;
+        enum class Kind { placed, enter, motion, button_down, button_up, key } kind;
         wl_surface* surface;
         double x = 0, y = 0;  // surface-local
         unsigned button = 0;  // X's numbering: 1 left, 2 middle, 3 right
@@ -161,7 +164,7 @@ public:
     void key_pressed(uint32_t key);
 
 private:
-    // False when another full-screen saver holds the compositor's lock.
+    // False when another full-screen saver holds the compositor's claim.
     bool claim_compositor();
     // The globals that become more than a pointer in globals_.
     void seat_added();
@@ -193,6 +196,7 @@ private:
     bool dialogs_ready_ = false;
     bool pointer_hidden_ = false;
     bool monitors_dirty_ = false;
+    bool outputs_moved_ = false;  // since the last pointer enter or motion
 
     wl_pointer* pointer_ = nullptr;
     wl_keyboard* keyboard_ = nullptr;
@@ -204,7 +208,7 @@ private:
     KeyboardMap keys_;
     std::vector<Input> input_;
 
-    int claim_fd_ = -1;  // locked while this saver runs; closed with the process
+    int claim_fd_ = -1;  // the claim while this saver runs; closed with the process
     EventLoop loop_{*this};
 };
 

@@ -405,6 +405,14 @@ void WaylandWindow::deliver_motion(double x, double y, int buttons, int shift)
                          static_cast<float>(owner_.to_area_y(output_, y)));
 }
 
+void WaylandWindow::deliver_placed(double x, double y)
+{
+    form_.pointer_placed(static_cast<float>(owner_.to_area_x(output_, x)),
+                         static_cast<float>(owner_.to_area_y(output_, y)));
+}
+
+double WaylandWindow::pointer_unit() const { return owner_.logical_factor(); }
+
 void WaylandWindow::deliver_button(bool down, unsigned x_button, uint32_t time, double x, double y, int shift)
 {
     // The click sequence counts in the form's pixels, as X's does.

@@ -56,6 +56,9 @@ public:
     void outputs_changed();
     // Input, in the form's handlers (see Form); x and y surface-local.
     void deliver_motion(double x, double y, int buttons, int shift);
+    // The compositor put the pointer here, not the user.
+    void deliver_placed(double x, double y);
+    double pointer_unit() const override;
     void deliver_button(bool down, unsigned x_button, uint32_t time, double x, double y, int shift);
     void deliver_key(int key_code, int shift, int character);
 

@@ -37,6 +37,7 @@ X11Platform::~X11Platform()
 {
     if (blank_cursor_) XFreeCursor(display_, blank_cursor_);
     XCloseDisplay(display_);
+    if (compositor_claim_fd_ >= 0) ::close(compositor_claim_fd_);
 }
 
 void X11Platform::show_cursor(bool show)

@@ -126,6 +126,7 @@ private:
     bool saver_running_ = false;
     bool saver_held_ = false;  // the server's screen saver suspended by us
     Window claim_window_ = None;  // owns the selection that marks a running saver
+    int compositor_claim_fd_ = -1;  // on XWayland: the claim on the compositor
     std::unique_ptr<DisplayPower> display_power_;
     // Counts the power-saving timeouts while the server's saver is held off.
     std::optional<PowerSaving> power_saving_;
