@@ -39,6 +39,7 @@
 #include <thread>
 #include <vector>
 
+#include "idle-inhibit-unstable-v1-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
@@ -146,6 +147,7 @@ struct Client {
     wl_seat* seat = nullptr;
     zwlr_layer_shell_v1* layer_shell = nullptr;
     zwlr_virtual_pointer_manager_v1* pointer_manager = nullptr;
+    zwp_idle_inhibit_manager_v1* inhibit_manager = nullptr;
     std::vector<std::unique_ptr<Output>> outputs;
 };
 
@@ -184,6 +186,9 @@ void registry_global(void* data, wl_registry* registry, uint32_t name, const cha
     } else if (i == zwlr_virtual_pointer_manager_v1_interface.name) {
         c->pointer_manager = static_cast<zwlr_virtual_pointer_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+    } else if (i == zwp_idle_inhibit_manager_v1_interface.name) {
+        c->inhibit_manager = static_cast<zwp_idle_inhibit_manager_v1*>(
+            wl_registry_bind(registry, name, &zwp_idle_inhibit_manager_v1_interface, 1));
     } else if (i == wl_output_interface.name) {
         auto o = std::make_unique<Output>();
         o->client = c;
@@ -316,18 +321,22 @@ const zwlr_layer_surface_v1_listener layer_listener{layer_configure, layer_close
 
 int run_picture(int argc, char** argv)
 {
-    if (argc < 3) return fail("picture RRGGBB [RRGGBB] [--output NAME]");
+    if (argc < 3) return fail("picture RRGGBB [RRGGBB] [--output NAME] [--inhibit-idle]");
     left_colour = right_colour = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 16));
     std::string only;
+    bool inhibit_idle = false;  // as a video player does while it plays
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--output") == 0 && i + 1 < argc)
             only = argv[++i];
+        else if (std::strcmp(argv[i], "--inhibit-idle") == 0)
+            inhibit_idle = true;
         else
             right_colour = static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 16));
     }
     Client c;
     if (!connect(c)) return fail("no Wayland display");
     if (!c.layer_shell || !c.compositor || !c.shm) return fail("the compositor offers no layer shell");
+    if (inhibit_idle && !c.inhibit_manager) return fail("the compositor offers no idle inhibitor");
     int surfaces = 0;
     for (auto& o : c.outputs) {
         if (!only.empty() && o->name != only) continue;
@@ -339,6 +348,7 @@ int run_picture(int argc, char** argv)
                                              ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
         zwlr_layer_surface_v1_set_exclusive_zone(o->layer_surface, -1);
         zwlr_layer_surface_v1_add_listener(o->layer_surface, &layer_listener, o.get());
+        if (inhibit_idle) zwp_idle_inhibit_manager_v1_create_inhibitor(c.inhibit_manager, o->surface);
         wl_surface_commit(o->surface);
         ++surfaces;
     }
