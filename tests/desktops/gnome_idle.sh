@@ -66,6 +66,7 @@ wait_covering() {
 "$DESKTOP_LIB/gnome_session.py" overview on || fail "cannot open the overview"
 start_watcher --idle 0.05
 wait_child 10000 || fail "no saver 10 s after the watcher started: $(cat "$wl_tmp/watcher.err")"
+grep -q '(org.gnome.Mutter.IdleMonitor)' "$wl_tmp/watcher.err" || fail "the watcher said: $(cat "$wl_tmp/watcher.err")"
 wait_covering 20000 || fail "the scene does not cover both monitors and the top bar"
 note "the scene covers both monitors and the top bar ${waited_ms} ms after the saver started"
 

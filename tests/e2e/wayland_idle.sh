@@ -38,6 +38,7 @@ start=$(now_ms)
 wait_for_band 12000 HEADLESS-1 "$second" || fail "no scene on both outputs ${waited_ms} ms after the watcher started"
 after=$(( $(now_ms) - start ))
 (( after >= 2000 )) || fail "the scene came ${after} ms after the last input, before the idle period"
+grep -q '(org_kde_kwin_idle)' "$wl_tmp/saver.err" || fail "the watcher said: $(cat "$wl_tmp/saver.err")"
 note "the scene on both outputs ${after} ms after the last input"
 keep_screenshot HEADLESS-1 idle-scene
 
