@@ -5,7 +5,7 @@
 # three seconds without input the scene covers both monitors and the top bar;
 # a key ends it; it comes back. While the session manager reports an idle
 # inhibition it does not start. When the shell's shield comes on, the saver
-# ends. Stand-ins: the display manager (its Version, on a private system bus)
+# ends; when the shell goes away, the watcher ends with status 1. Stand-ins: the display manager (its Version, on a private system bus)
 # and the session manager (its InhibitedActions), which cannot run here.
 set -uo pipefail
 source "$(dirname "$0")/lib/desktop.sh"
@@ -97,5 +97,12 @@ child=$(saver_child)
 wait_exit "$child" 5000 || fail "the saver stays under the shield"
 note "the shield ended the saver after ${waited_ms} ms"
 running "$watcher" || fail "the watcher ended with the shield"
+
+# ---- a shell that goes away ends the watcher with status 1 and one line
+kill "$shell_pid"
+wait "$shell_pid" 2>/dev/null  # it may crash on SIGTERM, which is not the test's business
+wait_exit "$watcher" 5000 || fail "the watcher outlived the shell"
+(( exit_status == 1 )) || fail "the watcher's status after the shell went: $exit_status"
+note "the shell gone: $(tail -n 1 "$wl_tmp/watcher.err")"
 note "done in $(( $(now_ms) - test_start )) ms"
 echo "$script_name: ok"

@@ -124,6 +124,7 @@ public:
     ~MutterIdle() override
     {
         if (subscription_) g_dbus_connection_signal_unsubscribe(p_.bus, subscription_);
+        if (name_watch_) g_bus_unwatch_name(name_watch_);
     }
 
     bool start(uint32_t delay_ms)
@@ -131,13 +132,20 @@ public:
         subscription_ = g_dbus_connection_signal_subscribe(p_.bus, kIdleMonitor, kIdleMonitor, "WatchFired",
                                                            kIdleMonitorPath, nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
                                                            fired, this, nullptr);
-        return add_watch("AddIdleWatch", g_variant_new("(t)", guint64{delay_ms}), idle_watch_);
+        if (!add_watch("AddIdleWatch", g_variant_new("(t)", guint64{delay_ms}), idle_watch_)) return false;
+        // The shell that owns the monitor going away is the session going
+        // away; the bus itself may well stay.
+        name_watch_ = g_bus_watch_name_on_connection(
+            p_.bus, kIdleMonitor, G_BUS_NAME_WATCHER_FLAGS_NONE, nullptr,
+            [](GDBusConnection*, const gchar*, gpointer data) { static_cast<MutterIdle*>(data)->gone_ = true; }, this,
+            nullptr);
+        return true;
     }
 
     std::string name() const override { return kIdleMonitor; }
     int fd() const override { return bus_.fd(); }
     int timeout_ms() const override { return -1; }
-    bool dispatch() override { return bus_.dispatch(); }
+    bool dispatch() override { return bus_.dispatch() && !gone_; }
 
 private:
     bool add_watch(const char* method, GVariant* args, guint32& id)
@@ -168,6 +176,8 @@ private:
     SessionBus::Private& p_;
     IdleListener& listener_;
     guint subscription_ = 0;
+    guint name_watch_ = 0;
+    bool gone_ = false;
     guint32 idle_watch_ = 0;
     guint32 active_watch_ = 0;
 };
