@@ -4,14 +4,16 @@
 #include "toolkit/idle/session_bus.h"
 #include "toolkit/idle/wayland_idle.h"
 #include "toolkit/idle/x11_idle.h"
-#include "toolkit/linux/end_signals.h"
+#include "toolkit/linux/event_loop.h"
 
-#include <poll.h>
+#include <signal.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <chrono>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace fw {
@@ -24,6 +26,14 @@ std::string variable(const char* name)
     return value ? value : "";
 }
 
+// The watcher's loop has no display of its own: everything it waits on is
+// hung on the loop as a file, a timer or a signal.
+class NoConnection final : public LoopConnection {
+public:
+    void dispatch() override {}
+    int prepare_wait() override { return -1; }
+};
+
 }  // namespace
 
 int run_idle_watcher(const IdleRequest& request, const CommandLine& command)
@@ -34,7 +44,8 @@ int run_idle_watcher(const IdleRequest& request, const CommandLine& command)
         std::fprintf(stderr, "frostwisp: an idle watcher already runs in this session; this one ends\n");
         return 0;
     }
-    catch_end_signals();
+    NoConnection no_connection;
+    EventLoop loop(no_connection);  // SIGTERM, SIGINT and SIGHUP end it from here on
 
     std::vector<std::string> saver{"frostwisp"};
     saver.insert(saver.end(), request.rest.begin(), request.rest.end());
@@ -73,25 +84,37 @@ int run_idle_watcher(const IdleRequest& request, const CommandLine& command)
     std::fprintf(stderr, "frostwisp: the saver starts after %s minutes of idle time (%s)\n", request.minutes.c_str(),
                  source->name().c_str());
 
-    // FIXME: hang these on the program's event loop.
-    for (;;) {
-        const int bus_fd = bus && bus->fd() != source->fd() ? bus->fd() : -1;
-        pollfd fds[4] = {{end_signal_fd(), POLLIN, 0}, {source->fd(), POLLIN, 0}, {child.fd(), POLLIN, 0},
-                         {bus_fd, POLLIN, 0}};
-        if (poll(fds, 4, source->timeout_ms()) < 0 && errno != EINTR) break;
-        if (fds[0].revents) {
-            drain_end_signals();
-            return 0;
-        }
-        if (fds[2].revents) child.reap();
-        if (fds[3].revents && !bus->dispatch()) bus.reset();
-        if ((fds[1].revents || source->timeout_ms() == 0) && !source->dispatch()) {
-            child.end();
-            std::fprintf(stderr, "frostwisp: the session went away (%s stopped answering); the idle watcher ends\n",
-                         source->name().c_str());
-            return 1;
-        }
+    loop.on_signal(SIGCHLD, [&child] { child.reap(); });
+    EventLoop::SourceId bus_watch = 0;
+    if (bus && bus->fd() != source->fd()) {
+        bus_watch = loop.watch_fd(bus->fd(), [&] {
+            // A bus that closes only takes the lock screens' news along.
+            if (bus->dispatch()) return;
+            loop.unwatch_fd(bus_watch);
+            bus.reset();
+        });
     }
+    bool gone = false;
+    std::optional<EventLoop::SourceId> look_again;
+    const std::function<void()> dispatch = [&] {
+        if (look_again) loop.cancel_timer(*look_again);
+        look_again.reset();
+        if (!source->dispatch()) {
+            gone = true;
+            return;
+        }
+        if (const int ms = source->timeout_ms(); ms >= 0)
+            look_again = loop.add_timer(EventLoop::now() + std::chrono::milliseconds(ms), [&] {
+                look_again.reset();
+                dispatch();
+            });
+    };
+    loop.watch_fd(source->fd(), dispatch);
+    dispatch();
+    if (!loop.run_while([&] { return !gone; })) return 0;
+    child.end();
+    std::fprintf(stderr, "frostwisp: the session went away (%s stopped answering); the idle watcher ends\n",
+                 source->name().c_str());
     return 1;
 }
 
