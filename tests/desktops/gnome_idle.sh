@@ -5,7 +5,8 @@
 # three seconds without input the scene covers both monitors and the top bar;
 # a key ends it; it comes back. While the session manager reports an idle
 # inhibition it does not start. When the shell's shield comes on, the saver
-# ends; when the shell goes away, the watcher ends with status 1. Stand-ins: the display manager (its Version, on a private system bus)
+# ends; when the shell goes away, the watcher ends with status 1. A watcher
+# whose delay is longer than GNOME's blank delay says so. Stand-ins: the display manager (its Version, on a private system bus)
 # and the session manager (its InhibitedActions), which cannot run here.
 set -uo pipefail
 source "$(dirname "$0")/lib/desktop.sh"
@@ -61,6 +62,13 @@ wait_covering() {
   done
   waited_ms=$(( $(now_ms) - start ))
 }
+
+# ---- GNOME's blank delay (5 minutes unless set) shorter than the watcher's
+mkdir -m 700 "$wl_tmp/other-run"
+GSETTINGS_BACKEND=memory XDG_RUNTIME_DIR=$wl_tmp/other-run timeout 3 "$FROSTWISP_BIN" --idle 10 2>"$wl_tmp/blank.err"
+grep -q 'Screen Blank' "$wl_tmp/blank.err" || fail "no word of GNOME's shorter blank delay: $(cat "$wl_tmp/blank.err")"
+(( $(grep -c 'Screen Blank' "$wl_tmp/blank.err") == 1 )) || fail "the blank delay said more than once"
+note "$(grep 'Screen Blank' "$wl_tmp/blank.err")"
 
 # ---- with the overview open, the scene covers both monitors and the top bar
 "$DESKTOP_LIB/gnome_session.py" overview on || fail "cannot open the overview"
