@@ -19,7 +19,9 @@ namespace fw {
 
 namespace {
 
-constexpr int kEndGraceMs = 500;
+// A saver ends on SIGTERM and restores what it changed; one that takes longer
+// than this is killed, so that the watcher ends within a second.
+constexpr int kEndGraceMs = 800;
 
 int open_pidfd(pid_t pid) { return static_cast<int>(syscall(SYS_pidfd_open, pid, 0)); }
 

@@ -29,12 +29,10 @@ public:
     // The desktop's lock screen came on (true) or went (false).
     void lock_changed(bool on);
 
-    // Readable once the running saver has ended; -1 while none runs.
-    int fd() const { return pidfd_; }
-    // Collects a saver that has ended.
+    // Collects a saver that has ended (after SIGCHLD).
     void reap();
     // Ends the saver, if one runs, and waits for it: SIGTERM, then SIGKILL
-    // after half a second.
+    // after 0.8 seconds.
     void end();
 
     bool running() const { return pid_ > 0; }

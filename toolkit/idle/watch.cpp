@@ -51,6 +51,8 @@ int run_idle_watcher(const IdleRequest& request, const CommandLine& command)
     saver.insert(saver.end(), request.rest.begin(), request.rest.end());
     saver.push_back("/S");
     SaverChild child(std::move(saver));
+    // Before any source can start a saver: an idle session starts one at once.
+    loop.on_signal(SIGCHLD, [&child] { child.reap(); });
 
     std::unique_ptr<SessionBus> bus = SessionBus::connect();
     std::unique_ptr<IdleSource> source;
@@ -84,7 +86,6 @@ int run_idle_watcher(const IdleRequest& request, const CommandLine& command)
     std::fprintf(stderr, "frostwisp: the saver starts after %s minutes of idle time (%s)\n", request.minutes.c_str(),
                  source->name().c_str());
 
-    loop.on_signal(SIGCHLD, [&child] { child.reap(); });
     EventLoop::SourceId bus_watch = 0;
     if (bus && bus->fd() != source->fd()) {
         bus_watch = loop.watch_fd(bus->fd(), [&] {
