@@ -232,9 +232,9 @@ run_idle() {
   pids+=($watcher)
   measure "echo $watcher"
   rss_kb[$arm]=$(awk '/^VmRSS/ { print $2 }' "/proc/$watcher/status")
-  # Most of what is resident is the pages of the shared libraries the one
-  # program links (GTK's among them), shared with every other process that
-  # maps them: the proportional and the private share say what it costs.
+  # What is resident counts the pages of the shared libraries, which every
+  # other process that maps them shares: the proportional and the private
+  # share say what the watcher itself costs.
   local pss private
   pss=$(awk '/^Pss:/ { print $2 }' "/proc/$watcher/smaps_rollup")
   private=$(awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s }' "/proc/$watcher/smaps_rollup")

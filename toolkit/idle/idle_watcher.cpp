@@ -32,15 +32,9 @@ void SaverChild::idle()
     if (running() || locked_) return;
     if (before_start) before_start();
     std::vector<char*> argv;
-    for (std::string& a : command_) argv.push_back(a.data());
+    for (std::string& a : arguments_) argv.push_back(a.data());
     argv.push_back(nullptr);
-    // The program file by its own name, so that the saver is called
-    // frostwisp in the process list; the link itself where the file has gone
-    // (a package upgrade replaced it).
-    char program[4096];
-    const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-    program[length > 0 ? length : 0] = '\0';
-    if (length <= 0 || access(program, X_OK) != 0) std::strcpy(program, "/proc/self/exe");
+    const char* program = program_.c_str();
     const pid_t watcher = getpid();
     const pid_t pid = fork();
     if (pid < 0) {

@@ -18,8 +18,11 @@ namespace fw {
 
 class SaverChild : public IdleListener {
 public:
-    // command: the program file, then its arguments.
-    explicit SaverChild(std::vector<std::string> command) : command_(std::move(command)) {}
+    // program: the file to run; arguments: its argv, its name first.
+    SaverChild(std::string program, std::vector<std::string> arguments)
+        : program_(std::move(program)), arguments_(std::move(arguments))
+    {
+    }
     ~SaverChild() override { end(); }
     SaverChild(const SaverChild&) = delete;
     SaverChild& operator=(const SaverChild&) = delete;
@@ -40,7 +43,8 @@ public:
     std::function<void()> before_start;
 
 private:
-    std::vector<std::string> command_;
+    std::string program_;
+    std::vector<std::string> arguments_;
     pid_t pid_ = -1;
     int pidfd_ = -1;
     bool locked_ = false;

@@ -7,9 +7,11 @@
 #include "toolkit/linux/event_loop.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -36,7 +38,33 @@ public:
 
 }  // namespace
 
-int run_idle_watcher(const IdleRequest& request, const CommandLine& command)
+std::string program_file()
+{
+    char program[4096];
+    const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+    program[length > 0 ? length : 0] = '\0';
+    if (length <= 0 || access(program, X_OK) != 0) return "/proc/self/exe";
+    return program;
+}
+
+int watch_idle(const IdleRequest& request, const CommandLine& command)
+{
+    const std::string self = program_file();
+    const std::filesystem::path folder = std::filesystem::path(self).parent_path();
+    // Beside the program in a build tree, in the libexec folder once installed.
+    for (const std::filesystem::path& watcher : {folder / "frostwisp-idle", folder / FROSTWISP_IDLE_FROM_BIN}) {
+        if (access(watcher.c_str(), X_OK) != 0) continue;
+        std::vector<std::string> arguments{"frostwisp-idle", self, "--idle", request.minutes};
+        arguments.insert(arguments.end(), request.rest.begin(), request.rest.end());
+        std::vector<char*> argv;
+        for (std::string& a : arguments) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(watcher.c_str(), argv.data());
+    }
+    return run_idle_watcher(request, command, self);
+}
+
+int run_idle_watcher(const IdleRequest& request, const CommandLine& command, const std::string& program)
 {
     const bool wayland = command.display != DisplayChoice::x11 && !variable("WAYLAND_DISPLAY").empty();
     const std::string session = wayland ? "wayland-" + variable("WAYLAND_DISPLAY") : "x11-" + variable("DISPLAY");
@@ -50,7 +78,7 @@ int run_idle_watcher(const IdleRequest& request, const CommandLine& command)
     std::vector<std::string> saver{"frostwisp"};
     saver.insert(saver.end(), request.rest.begin(), request.rest.end());
     saver.push_back("/S");
-    SaverChild child(std::move(saver));
+    SaverChild child(program, std::move(saver));
     // Before any source can start a saver: an idle session starts one at once.
     loop.on_signal(SIGCHLD, [&child] { child.reap(); });
 

@@ -172,7 +172,7 @@ int main(int argc, char** argv)
                                              "no switch and no hack flag\n");
             return 2;
         }
-        if (!autostart) return fw::run_idle_watcher(idle, c);
+        if (!autostart) return fw::watch_idle(idle, c);
         std::error_code ec;
         std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
         if (ec) program = "frostwisp";
