@@ -67,6 +67,23 @@ public:
     void destroyed_by_system();
 
     // Events. The default handlers do nothing.
+    //
+    // What every backend delivers for a window of the program's own (a
+    // hack's window gets no input: the daemon owns it):
+    // - a key going down: Form_KeyDown with the key's code (letters as their
+    //   capital, digits, Return 13, Escape 27, F1 112, ...; 0 for a key
+    //   without one) and the shift state (Shift 1, Control 2, Alt 4); for a
+    //   key that gives a character, Form_KeyPress with it after that;
+    // - a mouse button going down: Form_MouseDown with the button (left 1,
+    //   right 2, middle 4), the shift state and the pointer's position in
+    //   the client area; the second press of a double click gives
+    //   Form_DblClick instead;
+    // - a button going up: Form_Click (on Windows the left one's only),
+    //   except the release that ends a double click;
+    // - the pointer moving over the window, and entering it: Form_MouseMove
+    //   with the buttons held, the shift state and the position.
+    // Releases of keys and of the other buttons give nothing. Any handler may
+    // unload the form; the backend then delivers nothing more to it.
     virtual void Form_Load() {}
     virtual void Form_Resize() {}
     virtual void Form_Unload() {}

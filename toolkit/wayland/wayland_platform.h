@@ -1,5 +1,9 @@
 // The Wayland backend: the full-screen saver on a Wayland compositor, one
 // scene on every output, and the dialogs through GTK on the same compositor.
+// The class's parts live in one file each: wayland_platform.cpp (the
+// globals), wayland_outputs.cpp, wayland_capture.cpp (the desktop snapshot),
+// wayland_input.cpp (the seat), wayland_claim.cpp (one saver at a time) and
+// wayland_loop.cpp (its part of the event loop).
 //
 // A scene is a layer-shell surface on the overlay layer of its output, above
 // every window and panel, holding the keyboard; where the compositor has no
@@ -13,6 +17,7 @@
 #include "toolkit/linux/event_loop.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
+#include "toolkit/wayland/keyboard_map.h"
 #include "toolkit/wayland/output_layout.h"
 
 #include <cstdint>
@@ -133,10 +138,14 @@ public:
     // For the listeners: the protocol's events become state here and
     // input waits in a queue for the loop.
     struct Input {
-        enum class Kind { enter, motion, button, key } kind;
+        enum class Kind { enter, motion, button_down, button_up, key } kind;
         wl_surface* surface;
-        double x = 0, y = 0;
-        int button = 0;
+        double x = 0, y = 0;  // surface-local
+        unsigned button = 0;  // X's numbering: 1 left, 2 middle, 3 right
+        uint32_t time = 0;    // the compositor's milliseconds
+        int buttons = 0;      // held: left 1, right 2, middle 4
+        int shift = 0;
+        int key_code = 0, character = 0;
     };
     void global_added(wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
     void global_removed(uint32_t name);
@@ -145,13 +154,20 @@ public:
     void pointer_entered(uint32_t serial, wl_surface* surface, double x, double y);
     void pointer_left(wl_surface* surface);
     void pointer_moved(double x, double y);
-    void pointer_button(uint32_t button, bool pressed);
+    void pointer_button(uint32_t time, uint32_t button, bool pressed);
     void keyboard_entered(wl_surface* surface);
-    void key_pressed();
+    void keymap(uint32_t format, int fd, uint32_t size);
+    void modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group);
+    void key_pressed(uint32_t key);
 
 private:
     // False when another full-screen saver holds the compositor's lock.
     bool claim_compositor();
+    // The globals that become more than a pointer in globals_.
+    void seat_added();
+    void output_added(uint32_t name, wl_output* output);
+    // Asks for the output's logical geometry (xdg-output).
+    void describe_logically(WaylandOutput& output);
 
     WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingOverrides overrides);
     // The connection's part of each round of the loop: what the compositor
@@ -183,6 +199,9 @@ private:
     uint32_t enter_serial_ = 0;
     wl_surface* pointer_surface_ = nullptr;
     wl_surface* keyboard_surface_ = nullptr;
+    double pointer_x_ = 0, pointer_y_ = 0;
+    int buttons_held_ = 0;
+    KeyboardMap keys_;
     std::vector<Input> input_;
 
     int claim_fd_ = -1;  // locked while this saver runs; closed with the process

@@ -29,32 +29,50 @@ constexpr size_t kMostBuffers = 3;
 
 WaylandWindow& window_of(void* data) { return *static_cast<WaylandWindow*>(data); }
 
+void layer_configure(void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width, uint32_t height)
+{
+    window_of(data).configured(serial, static_cast<int>(width), static_cast<int>(height));
+}
+
+void layer_closed(void* data, zwlr_layer_surface_v1*) { window_of(data).closed(); }
+
 const zwlr_layer_surface_v1_listener layer_listener = {
-    [](void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width, uint32_t height) {
-        window_of(data).configured(serial, static_cast<int>(width), static_cast<int>(height));
-    },
-    [](void* data, zwlr_layer_surface_v1*) { window_of(data).closed(); },
+    .configure = layer_configure,
+    .closed = layer_closed,
 };
+
+void surface_configure(void* data, xdg_surface*, uint32_t serial) { window_of(data).toplevel_acked(serial); }
 
 const xdg_surface_listener xdg_surface_listener_ = {
-    [](void* data, xdg_surface*, uint32_t serial) { window_of(data).toplevel_acked(serial); },
+    .configure = surface_configure,
 };
+
+void toplevel_configure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*)
+{
+    window_of(data).toplevel_configured(width, height);
+}
+
+void toplevel_close(void* data, xdg_toplevel*) { window_of(data).closed(); }
+void toplevel_configure_bounds(void*, xdg_toplevel*, int32_t, int32_t) {}
+void toplevel_wm_capabilities(void*, xdg_toplevel*, wl_array*) {}
 
 const xdg_toplevel_listener toplevel_listener = {
-    [](void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
-        window_of(data).toplevel_configured(width, height);
-    },
-    [](void* data, xdg_toplevel*) { window_of(data).closed(); },
-    [](void*, xdg_toplevel*, int32_t, int32_t) {},
-    [](void*, xdg_toplevel*, wl_array*) {},
+    .configure = toplevel_configure,
+    .close = toplevel_close,
+    .configure_bounds = toplevel_configure_bounds,
+    .wm_capabilities = toplevel_wm_capabilities,
 };
+
+void fraction_preferred(void* data, wp_fractional_scale_v1*, uint32_t scale) { window_of(data).scale_preferred(scale); }
 
 const wp_fractional_scale_v1_listener fraction_listener = {
-    [](void* data, wp_fractional_scale_v1*, uint32_t scale) { window_of(data).scale_preferred(scale); },
+    .preferred_scale = fraction_preferred,
 };
 
+void frame_done(void* data, wl_callback*, uint32_t) { window_of(data).frame_done(); }
+
 const wl_callback_listener frame_listener = {
-    [](void* data, wl_callback*, uint32_t) { window_of(data).frame_done(); },
+    .done = frame_done,
 };
 
 }  // namespace
@@ -76,8 +94,10 @@ struct WaylandWindow::Buffer {
 
 namespace {
 
+void buffer_release(void* data, wl_buffer*) { static_cast<WaylandWindow::Buffer*>(data)->busy = false; }
+
 const wl_buffer_listener buffer_listener = {
-    [](void* data, wl_buffer*) { static_cast<WaylandWindow::Buffer*>(data)->busy = false; },
+    .release = buffer_release,
 };
 
 }  // namespace
@@ -379,17 +399,33 @@ void WaylandWindow::present()
     wanted_ = false;
 }
 
-void WaylandWindow::deliver_enter(double x, double y) { deliver_motion(x, y); }
-
-void WaylandWindow::deliver_motion(double x, double y)
+void WaylandWindow::deliver_motion(double x, double y, int buttons, int shift)
 {
-    form_.Form_MouseMove(0, 0, static_cast<float>(owner_.to_area_x(output_, x)),
+    form_.Form_MouseMove(buttons, shift, static_cast<float>(owner_.to_area_x(output_, x)),
                          static_cast<float>(owner_.to_area_y(output_, y)));
 }
 
-void WaylandWindow::deliver_button(int button) { form_.Form_MouseDown(button, 0, 0, 0); }
+void WaylandWindow::deliver_button(bool down, unsigned x_button, uint32_t time, double x, double y, int shift)
+{
+    // The click sequence counts in the form's pixels, as X's does.
+    const auto px = static_cast<float>(owner_.to_area_x(output_, x));
+    const auto py = static_cast<float>(owner_.to_area_y(output_, y));
+    if (!down) {
+        if (clicks_.release(x_button) == ClickEvent::click) form_.Form_Click();
+    } else if (clicks_.press(x_button, time, static_cast<int>(px), static_cast<int>(py)) == ClickEvent::dbl_click) {
+        form_.Form_DblClick();
+    } else {
+        form_.Form_MouseDown(button_for(x_button), shift, px, py);
+    }
+}
 
-void WaylandWindow::deliver_key() { form_.Form_KeyDown(0, 0); }
+void WaylandWindow::deliver_key(int key_code, int shift, int character)
+{
+    Form& form = form_;
+    const Lifetime::Watch self = watch();
+    form.Form_KeyDown(key_code, shift);
+    if (character && self.alive()) form.Form_KeyPress(character);
+}
 
 void WaylandWindow::destroy()
 {

@@ -10,6 +10,7 @@
 
 #include "toolkit/form.h"
 #include "toolkit/linux/event_loop.h"
+#include "toolkit/linux/input_mapping.h"
 #include "toolkit/shown_tiles.h"
 
 #include <cstddef>
@@ -53,10 +54,10 @@ public:
     // The outputs changed: a scene whose surface the compositor closed
     // (its output was switched off) is shown again where its output is back.
     void outputs_changed();
-    void deliver_enter(double x, double y);
-    void deliver_motion(double x, double y);
-    void deliver_button(int button);
-    void deliver_key();
+    // Input, in the form's handlers (see Form); x and y surface-local.
+    void deliver_motion(double x, double y, int buttons, int shift);
+    void deliver_button(bool down, unsigned x_button, uint32_t time, double x, double y, int shift);
+    void deliver_key(int key_code, int shift, int character);
 
     wl_surface* surface() const { return surface_; }
 
@@ -110,6 +111,7 @@ private:
     bool no_memory_ = false;  // no buffer could be made for the surface
     // What the surface on the screen shows, for the damage of the next frame.
     ShownTiles shown_;
+    ClickTracker clicks_;
 };
 
 }  // namespace fw

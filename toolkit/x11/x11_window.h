@@ -14,7 +14,7 @@
 #include "toolkit/form.h"
 #include "toolkit/linux/event_loop.h"
 #include "toolkit/shown_tiles.h"
-#include "toolkit/x11/input_mapping.h"
+#include "toolkit/linux/input_mapping.h"
 
 #include <X11/Xlib.h>
 

@@ -1,4 +1,4 @@
-// X input in the terms of the form's handlers: key codes and shift states as
+// X and Wayland input in the terms of the form's handlers: key codes and shift states as
 // the scene's handlers receive them, mouse buttons, and the click sequence
 // (MouseDown, Click, DblClick) rebuilt from button presses and releases.
 #pragma once

@@ -1,4 +1,4 @@
-#include "toolkit/x11/input_mapping.h"
+#include "toolkit/linux/input_mapping.h"
 
 #include <X11/X.h>
 #include <X11/keysym.h>
