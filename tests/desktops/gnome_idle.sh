@@ -75,7 +75,7 @@ note "$(grep 'Screen Blank' "$wl_tmp/blank.err")"
 start_watcher --idle 0.05
 wait_child 10000 || fail "no saver 10 s after the watcher started: $(cat "$wl_tmp/watcher.err")"
 grep -q '(org.gnome.Mutter.IdleMonitor)' "$wl_tmp/watcher.err" || fail "the watcher said: $(cat "$wl_tmp/watcher.err")"
-wait_covering 20000 || fail "the scene does not cover both monitors and the top bar"
+wait_covering 30000 || fail "the scene does not cover both monitors and the top bar"
 note "the scene covers both monitors and the top bar ${waited_ms} ms after the saver started"
 
 # ---- a key ends it; it comes back
