@@ -129,7 +129,7 @@ const wl_keyboard_listener keyboard_listener = {
     // The key names do not matter: any key ends the saver.
     [](void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) { close(fd); },
     [](void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_array*) { self(data).keyboard_entered(surface); },
-    [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
+    [](void* data, wl_keyboard*, uint32_t, wl_surface* surface) { self(data).keyboard_left(surface); },
     [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
         if (state == WL_KEYBOARD_KEY_STATE_PRESSED) self(data).key_pressed();
     },
@@ -297,7 +297,13 @@ void WaylandPlatform::global_added(wl_registry* registry, uint32_t name, const c
         g.screencopy = bind<zwlr_screencopy_manager_v1>(registry, name, &zwlr_screencopy_manager_v1_interface, version, 3);
         g.screencopy_version = std::min(version, 3u);
     } else if (is == xdg_wm_base_interface.name) {
-        g.wm_base = bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 1);
+        // Version 6 reports a window the compositor hides (suspended), where
+        // the protocol's files at build time know it.
+#ifdef XDG_TOPLEVEL_STATE_SUSPENDED_SINCE_VERSION
+        g.wm_base = bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 6);
+#else
+        g.wm_base = bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 5);
+#endif
         xdg_wm_base_add_listener(g.wm_base, &wm_base_listener, this);
     } else if (is == wp_viewporter_interface.name) {
         g.viewporter = bind<wp_viewporter>(registry, name, &wp_viewporter_interface, version, 1);
@@ -381,7 +387,16 @@ void WaylandPlatform::pointer_button(uint32_t button, bool pressed)
     input_.push_back({Input::Kind::button, pointer_surface_, 0, 0, which});
 }
 
-void WaylandPlatform::keyboard_entered(wl_surface* surface) { keyboard_surface_ = surface; }
+void WaylandPlatform::keyboard_entered(wl_surface* surface)
+{
+    keyboard_surface_ = surface;
+    had_keyboard_ = had_keyboard_ || window_of(surface);
+}
+
+void WaylandPlatform::keyboard_left(wl_surface* surface)
+{
+    if (keyboard_surface_ == surface) keyboard_surface_ = nullptr;
+}
 
 void WaylandPlatform::key_pressed() { input_.push_back({Input::Kind::key, keyboard_surface_}); }
 
@@ -614,6 +629,41 @@ void WaylandPlatform::deliver_input()
     }
 }
 
+SteadyTime WaylandPlatform::watch_focus(SteadyTime now)
+{
+    // Focus moves between the scenes' own surfaces as leave and enter, one
+    // after the other: a loss counts only once it has lasted a moment.
+    constexpr auto kSettle = std::chrono::milliseconds(150);
+    constexpr auto kGiveUp = std::chrono::seconds(1);
+    constexpr SteadyTime kNever = SteadyTime::max();
+    bool placed = false, any_toplevel = false, active = false;
+    for (const auto& [serial, w] : windows_) {
+        if (!w->surface()) continue;
+        placed = true;
+        any_toplevel = any_toplevel || w->is_toplevel();
+        active = active || w->active();
+    }
+    had_focus_ = had_focus_ || active;
+    const bool keyboard_held = keyboard_ && window_of(keyboard_surface_);
+    const bool lost = any_toplevel ? had_focus_ && !active : had_keyboard_ && keyboard_ && !keyboard_held;
+    if (!lost || !placed) {
+        focus_lost_ = SteadyTime{};
+        reclaimed_ = false;
+        return kNever;
+    }
+    if (focus_lost_ == SteadyTime{}) focus_lost_ = now;
+    if (!any_toplevel && !reclaimed_ && now - focus_lost_ >= kSettle) {
+        reclaimed_ = true;
+        for (const auto& [serial, w] : windows_) w->reclaim_keyboard();
+        wl_display_flush(display_);
+    }
+    if (now - focus_lost_ >= kGiveUp) {
+        windows_.front().second->lost_to_system();
+        return kNever;
+    }
+    return focus_lost_ + (reclaimed_ || any_toplevel ? kGiveUp : kSettle);
+}
+
 bool WaylandPlatform::pump(int timeout_ms)
 {
     while (wl_display_prepare_read(display_) != 0)
@@ -674,8 +724,9 @@ bool WaylandPlatform::run_once(const std::function<bool()>& wanted)
         }
     }
     if (!wanted()) return true;
+    SteadyTime wake = std::min(t + std::chrono::seconds(1), watch_focus(t));
+    if (!wanted()) return true;  // the scene ended
 
-    SteadyTime wake = t + std::chrono::seconds(1);
     for (const auto& [serial, w] : windows_)
         if (w->timer_running()) wake = std::min(wake, w->timer_due());
     if (dialogs_ready_) wake = std::min(wake, t + std::chrono::milliseconds(kDialogPollMs));

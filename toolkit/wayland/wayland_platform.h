@@ -157,6 +157,7 @@ public:
     void pointer_moved(double x, double y);
     void pointer_button(uint32_t button, bool pressed);
     void keyboard_entered(wl_surface* surface);
+    void keyboard_left(wl_surface* surface);
     void key_pressed();
 
 private:
@@ -170,6 +171,9 @@ private:
     bool pump(int timeout_ms);
     bool run_once(const std::function<bool()>& wanted);
     void deliver_input();
+    // The scene that the compositor took the keyboard or the focus from
+    // gets it back or ends the saver; when to look again.
+    SteadyTime watch_focus(SteadyTime now);
     void hide_pointer();
     [[noreturn]] void connection_lost();
     double twips_per_pixel() const;
@@ -192,6 +196,10 @@ private:
     uint32_t enter_serial_ = 0;
     wl_surface* pointer_surface_ = nullptr;
     wl_surface* keyboard_surface_ = nullptr;
+    bool had_keyboard_ = false;  // a scene has had the keyboard
+    bool had_focus_ = false;     // a fullscreen scene has been active
+    bool reclaimed_ = false;
+    SteadyTime focus_lost_{};    // no scene has the keyboard since; zero while one has
     std::vector<Input> input_;
 
     uint64_t next_serial_ = 1;
