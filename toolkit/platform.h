@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 #include <string_view>
+#include <utility>
 
 namespace fw {
 
@@ -43,11 +44,39 @@ inline constexpr uint32_t platform_not_windows = 0xFFFFFFFF;
 enum class WindowState { normal, maximized };
 enum class ShowMode { modeless, modal };
 
+// Answers whether an object still lives, for code that calls out to a
+// handler which may delete it (a weak reference to the object's lifetime).
+// Copies of a watch share the answer; the object is gone once its Lifetime
+// is destroyed.
+class Lifetime {
+public:
+    class Watch {
+    public:
+        bool alive() const { return !token_.expired(); }
+
+    private:
+        friend class Lifetime;
+        explicit Watch(std::weak_ptr<const char> token) : token_(std::move(token)) {}
+        std::weak_ptr<const char> token_;
+    };
+
+    Lifetime() = default;
+    Lifetime(const Lifetime&) = delete;
+    Lifetime& operator=(const Lifetime&) = delete;
+    Watch watch() const { return Watch(token_); }
+
+private:
+    std::shared_ptr<const char> token_ = std::make_shared<const char>('\0');
+};
+
 // The system side of one loaded window. The backend owns the real window and
 // calls the form's handlers for its events.
 class NativeWindow {
 public:
     virtual ~NativeWindow() = default;
+    // Any call of a form's handler may unload the form, which destroys its
+    // window: code that goes on using the window after one asks this first.
+    Lifetime::Watch watch() const { return lifetime_.watch(); }
     virtual NativeHandle handle() const = 0;
     // Modal returns when the form has been unloaded.
     virtual void show(ShowMode mode) = 0;
@@ -68,6 +97,9 @@ public:
     virtual void move(int left, int top, int width, int height) = 0;
     virtual void set_timer(int interval_ms, bool enabled) = 0;
     virtual void destroy() = 0;
+
+private:
+    Lifetime lifetime_;
 };
 
 class Platform {

@@ -94,7 +94,7 @@ TEST(X11PowerSaving, FramesWaitWhileTheOutputsAreOff)
         std::this_thread::sleep_for(2600ms);
         kill(getpid(), SIGTERM);
     });
-    platform.run();
+    platform.loop().run();
     stopper.join();
     platform.set_screensaver_active(true);
     Forms::discard_all();

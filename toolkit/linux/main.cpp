@@ -111,7 +111,7 @@ int run_on_wayland(std::unique_ptr<fw::WaylandPlatform> platform)
     fw::install_platform(platform.get());
     try {
         fw::Saver::Main();
-        platform->run();
+        platform->loop().run();
     } catch (const fw::ProgramEnd& end) {
         status = end.exit_code;
     }
@@ -205,7 +205,7 @@ int main(int argc, char** argv)
         fw::install_platform(&platform);
         try {
             fw::Saver::Main();
-            platform.run();
+            platform.loop().run();
         } catch (const fw::ProgramEnd& end) {
             status = end.exit_code;
         }

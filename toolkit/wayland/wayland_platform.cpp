@@ -3,7 +3,6 @@
 #include "host/saver.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
-#include "toolkit/linux/end_signals.h"
 #include "toolkit/runtime_error.h"
 #include "toolkit/wayland/shm_memory.h"
 #include "toolkit/wayland/wayland_window.h"
@@ -18,7 +17,6 @@
 
 #include <linux/input-event-codes.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,10 +39,6 @@
 namespace fw {
 
 namespace {
-
-// While the dialogs' toolkit has windows, the loop looks at its own
-// connection this often.
-constexpr int kDialogPollMs = 10;
 
 WaylandPlatform& self(void* data) { return *static_cast<WaylandPlatform*>(data); }
 WaylandOutput& output_of(void* data) { return *static_cast<WaylandOutput*>(data); }
@@ -242,7 +236,6 @@ WaylandPlatform::WaylandPlatform(wl_display* display, std::vector<std::string> a
       display_(display),
       settings_(LinuxPlatform::settings(), overrides, std::string(Saver::app_name), std::string(Saver::section_name))
 {
-    catch_end_signals();
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &registry_listener, this);
 }
@@ -556,22 +549,13 @@ std::unique_ptr<NativeWindow> WaylandPlatform::create_window(Form& form)
         // GTK opens a connection of its own, on the same compositor; it
         // falls back to X where the session has that too.
         if (!dialogs_ready_) dialogs_ready_ = gtk_backend_init("wayland,x11");
-        if (dialogs_ready_) return create_gtk_window(form);
+        if (dialogs_ready_) {
+            loop_.pump_dialogs_with(gtk_backend_pump);
+            return create_gtk_window(form);
+        }
     }
 #endif
     return std::make_unique<WaylandWindow>(*this, form);
-}
-
-uint64_t WaylandPlatform::add(WaylandWindow* window)
-{
-    const uint64_t serial = next_serial_++;
-    windows_.emplace_back(serial, window);
-    return serial;
-}
-
-void WaylandPlatform::remove(WaylandWindow* window)
-{
-    std::erase_if(windows_, [&](const auto& entry) { return entry.second == window; });
 }
 
 void WaylandPlatform::surface_gone(wl_surface* surface)
@@ -581,26 +565,18 @@ void WaylandPlatform::surface_gone(wl_surface* surface)
     std::erase_if(input_, [&](const Input& i) { return i.surface == surface; });
 }
 
-bool WaylandPlatform::alive(uint64_t serial) const
+std::vector<WaylandWindow*> WaylandPlatform::windows() const
 {
-    return std::any_of(windows_.begin(), windows_.end(), [&](const auto& entry) { return entry.first == serial; });
+    std::vector<WaylandWindow*> all;
+    for (LoopWindow* window : loop_.windows()) all.push_back(static_cast<WaylandWindow*>(window));
+    return all;
 }
 
 WaylandWindow* WaylandPlatform::window_of(wl_surface* surface) const
 {
-    for (const auto& [serial, window] : windows_)
+    for (WaylandWindow* window : windows())
         if (surface && window->surface() == surface) return window;
     return nullptr;
-}
-
-SteadyTime WaylandPlatform::in_step(const WaylandWindow* window, SteadyTime due, std::chrono::milliseconds interval,
-                                    SteadyTime earliest) const
-{
-    std::vector<SteadyTime> others;
-    for (const auto& [serial, other] : windows_)
-        if (other != window && other->timer_running() && other->timer_interval() == interval)
-            others.push_back(other->timer_due());
-    return tick_in_step(due, interval, earliest, others);
 }
 
 void WaylandPlatform::connection_lost()
@@ -618,7 +594,8 @@ void WaylandPlatform::deliver_input()
         const Input event = input_.front();
         input_.erase(input_.begin());
         WaylandWindow* window = window_of(event.surface);
-        if (!window && event.kind == Input::Kind::key && !windows_.empty()) window = windows_.front().second;
+        if (!window && event.kind == Input::Kind::key && !loop_.windows().empty())
+            window = static_cast<WaylandWindow*>(loop_.windows().front());
         if (!window) continue;
         switch (event.kind) {
         case Input::Kind::enter: window->deliver_enter(event.x, event.y); break;
@@ -637,7 +614,8 @@ SteadyTime WaylandPlatform::watch_focus(SteadyTime now)
     constexpr auto kGiveUp = std::chrono::seconds(1);
     constexpr SteadyTime kNever = SteadyTime::max();
     bool placed = false, any_toplevel = false, active = false;
-    for (const auto& [serial, w] : windows_) {
+    const std::vector<WaylandWindow*> scenes = windows();
+    for (WaylandWindow* w : scenes) {
         if (!w->surface()) continue;
         placed = true;
         any_toplevel = any_toplevel || w->is_toplevel();
@@ -654,17 +632,32 @@ SteadyTime WaylandPlatform::watch_focus(SteadyTime now)
     if (focus_lost_ == SteadyTime{}) focus_lost_ = now;
     if (!any_toplevel && !reclaimed_ && now - focus_lost_ >= kSettle) {
         reclaimed_ = true;
-        for (const auto& [serial, w] : windows_) w->reclaim_keyboard();
+        for (WaylandWindow* w : scenes) w->reclaim_keyboard();
         wl_display_flush(display_);
     }
     if (now - focus_lost_ >= kGiveUp) {
-        windows_.front().second->lost_to_system();
+        scenes.front()->lost_to_system();
         return kNever;
     }
     return focus_lost_ + (reclaimed_ || any_toplevel ? kGiveUp : kSettle);
 }
 
-bool WaylandPlatform::pump(int timeout_ms)
+void WaylandPlatform::dispatch()
+{
+    // One change of the outputs comes as several events: the scenes are
+    // rebuilt once, after all of them.
+    if (monitors_dirty_) {
+        monitors_dirty_ = false;
+        monitors_changed();
+        // Placing a surface runs no handler: the windows stay as they are.
+        for (WaylandWindow* w : windows()) w->outputs_changed();
+    }
+    loop_.each_window([](LoopWindow& w) { static_cast<WaylandWindow&>(w).update(); });
+    deliver_input();
+    focus_due_ = watch_focus(EventLoop::now());
+}
+
+int WaylandPlatform::prepare_wait()
 {
     while (wl_display_prepare_read(display_) != 0)
         if (wl_display_dispatch_pending(display_) < 0) connection_lost();
@@ -673,83 +666,17 @@ bool WaylandPlatform::pump(int timeout_ms)
         wl_display_cancel_read(display_);
         connection_lost();
     }
-    pollfd fds[2] = {{wl_display_get_fd(display_), POLLIN, 0}, {end_signal_fd(), POLLIN, 0}};
-    const nfds_t count = end_signal_fd() >= 0 ? 2 : 1;
-    const int ready = poll(fds, count, timeout_ms);
-    if (ready > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+    return wl_display_get_fd(display_);
+}
+
+void WaylandPlatform::finish_wait(bool readable)
+{
+    if (readable) {
         if (wl_display_read_events(display_) < 0) connection_lost();
     } else {
         wl_display_cancel_read(display_);
     }
     if (wl_display_dispatch_pending(display_) < 0) connection_lost();
-    if (ready > 0 && count == 2 && (fds[1].revents & POLLIN)) {
-        drain_end_signals();
-        return false;
-    }
-    return true;
-}
-
-bool WaylandPlatform::run_once(const std::function<bool()>& wanted)
-{
-    Forms::release_unloaded();
-#ifdef FROSTWISP_GTK_DIALOGS
-    if (dialogs_ready_) gtk_backend_pump();
-#endif
-    // One change of the outputs comes as several events: the scenes are
-    // rebuilt once, after all of them.
-    if (monitors_dirty_) {
-        monitors_dirty_ = false;
-        monitors_changed();
-        // Placing a surface runs no handler: the windows stay as they are.
-        for (const auto& [serial, w] : windows_) w->outputs_changed();
-    }
-
-    // What the compositor asked of each window, then input, then timers;
-    // each window checked again before it is used.
-    std::vector<uint64_t> serials;
-    for (const auto& entry : windows_) serials.push_back(entry.first);
-    const auto window = [&](uint64_t serial) -> WaylandWindow* {
-        auto found = std::find_if(windows_.begin(), windows_.end(), [&](const auto& e) { return e.first == serial; });
-        return found == windows_.end() ? nullptr : found->second;
-    };
-    for (const uint64_t serial : serials)
-        if (WaylandWindow* w = window(serial)) w->update();
-    deliver_input();
-    SteadyTime t = std::chrono::steady_clock::now();
-    for (const uint64_t serial : serials) {
-        WaylandWindow* w = window(serial);
-        if (w && w->timer_running() && w->timer_due() <= t) {
-            w->fire_timer(t);
-            t = std::chrono::steady_clock::now();
-        }
-    }
-    if (!wanted()) return true;
-    SteadyTime wake = std::min(t + std::chrono::seconds(1), watch_focus(t));
-    if (!wanted()) return true;  // the scene ended
-
-    for (const auto& [serial, w] : windows_)
-        if (w->timer_running()) wake = std::min(wake, w->timer_due());
-    if (dialogs_ready_) wake = std::min(wake, t + std::chrono::milliseconds(kDialogPollMs));
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(std::max(wake - t, SteadyTime::duration::zero()));
-    return pump(static_cast<int>(wait.count()));
-}
-
-void WaylandPlatform::run()
-{
-    const auto forms_loaded = [] { return Forms::count() > 0; };
-    while (!signalled_ && forms_loaded())
-        if (!run_once(forms_loaded)) {
-            signalled_ = true;
-            return;
-        }
-    Forms::release_unloaded();
-}
-
-void WaylandPlatform::run_until_unloaded(Form& form)
-{
-    const auto still_loaded = [&] { return form.loaded(); };
-    while (!signalled_ && still_loaded())
-        if (!run_once(still_loaded)) signalled_ = true;
 }
 
 void WaylandPlatform::set_screensaver_running(bool running)

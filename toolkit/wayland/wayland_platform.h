@@ -10,11 +10,12 @@
 #pragma once
 
 #include "toolkit/linux/command_line.h"
+#include "toolkit/linux/event_loop.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
-#include "toolkit/linux/timer_schedule.h"
 #include "toolkit/wayland/output_layout.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -76,7 +77,7 @@ struct WaylandGlobals {
     wp_fractional_scale_manager_v1* fractional_scale = nullptr;
 };
 
-class WaylandPlatform : public LinuxPlatform {
+class WaylandPlatform : public LinuxPlatform, private LoopConnection {
 public:
     // Connects to the compositor that WAYLAND_DISPLAY names; nothing when
     // none answers there.
@@ -112,11 +113,9 @@ public:
     std::unique_ptr<NativeWindow> create_window(Form& form) override;
     std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& desc) override;
 
-    // Delivers events and timer ticks while any form is loaded; returns
-    // early when a signal asks the program to end. A compositor that goes
-    // away ends the program with status 1.
-    void run();
-    void run_until_unloaded(Form& form);
+    // Delivers events and timer ticks (EventLoop::run). A compositor that
+    // goes away ends the program with status 1.
+    EventLoop& loop() { return loop_; }
 
     const WaylandGlobals& globals() const { return globals_; }
     wl_display* display() const { return display_; }
@@ -129,16 +128,8 @@ public:
     double to_area_x(uint32_t output, double x) const;
     double to_area_y(uint32_t output, double y) const;
 
-    // Windows tell the loop about themselves.
-    uint64_t add(WaylandWindow* window);
-    void remove(WaylandWindow* window);
     // A surface is destroyed: nothing more is delivered to it.
     void surface_gone(wl_surface* surface);
-    bool alive(uint64_t serial) const;
-    // The time a timer of window with this interval comes due, in step
-    // with the others of that interval.
-    SteadyTime in_step(const WaylandWindow* window, SteadyTime due, std::chrono::milliseconds interval,
-                       SteadyTime earliest) const;
 
     // For the listeners: the protocol's events become state here and
     // input waits in a queue for the loop.
@@ -165,12 +156,15 @@ private:
     bool claim_compositor();
 
     WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingOverrides overrides);
-    // Sends what is queued and handles what came, waiting at most timeout_ms
-    // (-1: until something comes) for the connection or a signal; false when
-    // a signal came.
-    bool pump(int timeout_ms);
-    bool run_once(const std::function<bool()>& wanted);
+    // The connection's part of each round of the loop: what the compositor
+    // asked of each window, then input; and around the loop's sleep, sending
+    // what is queued and reading what came.
+    void dispatch() override;
+    SteadyTime wake_by(SteadyTime wake, SteadyTime) override { return std::min(wake, focus_due_); }
+    int prepare_wait() override;
+    void finish_wait(bool readable) override;
     void deliver_input();
+    std::vector<WaylandWindow*> windows() const;
     // The scene that the compositor took the keyboard or the focus from
     // gets it back or ends the saver; when to look again.
     SteadyTime watch_focus(SteadyTime now);
@@ -189,7 +183,6 @@ private:
     bool dialogs_ready_ = false;
     bool pointer_hidden_ = false;
     bool monitors_dirty_ = false;
-    bool signalled_ = false;
 
     wl_pointer* pointer_ = nullptr;
     wl_keyboard* keyboard_ = nullptr;
@@ -200,11 +193,11 @@ private:
     bool had_focus_ = false;     // a fullscreen scene has been active
     bool reclaimed_ = false;
     SteadyTime focus_lost_{};    // no scene has the keyboard since; zero while one has
+    SteadyTime focus_due_ = SteadyTime::max();
     std::vector<Input> input_;
 
-    uint64_t next_serial_ = 1;
-    std::vector<std::pair<uint64_t, WaylandWindow*>> windows_;
     int claim_fd_ = -1;  // locked while this saver runs; closed with the process
+    EventLoop loop_{*this};
 };
 
 }  // namespace fw

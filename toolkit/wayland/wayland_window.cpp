@@ -90,27 +90,26 @@ const wl_buffer_listener buffer_listener = {
 
 }  // namespace
 
-WaylandWindow::WaylandWindow(WaylandPlatform& owner, Form& form) : owner_(owner), form_(form), serial_(owner.add(this)) {}
+WaylandWindow::WaylandWindow(WaylandPlatform& owner, Form& form) : LoopWindow(owner.loop(), form), owner_(owner) {}
 
 WaylandWindow::~WaylandWindow()
 {
     if (!destroyed_) destroy();
-    owner_.remove(this);
 }
 
 void WaylandWindow::show(ShowMode mode)
 {
     Form& form = form_;
-    WaylandPlatform& owner = owner_;
-    const uint64_t serial = serial_;
+    EventLoop& loop = loop_;
+    const Lifetime::Watch self = watch();
     visible_ = true;
     // The form draws at its monitor's size before anything covers the
     // output, so that a desktop snapshot it takes shows the desktop.
-    const Rect area = form.screen_area().value_or(Rect{0, 0, owner.screen_width_px(), owner.screen_height_px()});
+    const Rect area = form.screen_area().value_or(Rect{0, 0, owner_.screen_width_px(), owner_.screen_height_px()});
     form.client_resized(std::max(width_of(area), 1), std::max(height_of(area), 1));
-    if (!owner.alive(serial)) return;
+    if (!self.alive()) return;
     place();
-    if (mode == ShowMode::modal && owner.alive(serial)) owner.run_until_unloaded(form);
+    if (mode == ShowMode::modal && self.alive()) loop.run_until_unloaded(form);
 }
 
 void WaylandWindow::set_window_state(WindowState state)
@@ -263,8 +262,7 @@ void WaylandWindow::update()
 {
     if (destroyed_ || !surface_) return;
     Form& form = form_;
-    WaylandPlatform& owner = owner_;
-    const uint64_t serial = serial_;
+    const Lifetime::Watch self = watch();
     if (closed_) {
         closed_ = false;
         // A layer surface closes when its output goes; the change of the
@@ -295,7 +293,7 @@ void WaylandWindow::update()
             buffers_.clear();
             shown_.forget();
             form.client_resized(width, height);
-            if (!owner.alive(serial) || !surface_) return;
+            if (!self.alive() || !surface_) return;
         }
         // A configured surface needs a buffer before it shows anything.
         wanted_ = true;
@@ -418,26 +416,6 @@ void WaylandWindow::reclaim_keyboard()
 
 void WaylandWindow::lost_to_system() { form_.destroyed_by_system(); }
 
-void WaylandWindow::set_timer(int interval_ms, bool enabled)
-{
-    timer_.set(interval_ms, enabled, [this](SteadyTime due, std::chrono::milliseconds interval, SteadyTime earliest) {
-        return owner_.in_step(this, due, interval, earliest);
-    });
-}
-
-void WaylandWindow::fire_timer(SteadyTime t)
-{
-    const SteadyTime due = timer_.due();
-    Form& form = form_;
-    WaylandPlatform& owner = owner_;
-    const uint64_t serial = serial_;
-    form.Timer_Timer();
-    if (!owner.alive(serial)) return;
-    timer_.advance(due, t, [this](SteadyTime next, std::chrono::milliseconds interval, SteadyTime earliest) {
-        return owner_.in_step(this, next, interval, earliest);
-    });
-}
-
 void WaylandWindow::deliver_enter(double x, double y) { deliver_motion(x, y); }
 
 void WaylandWindow::deliver_motion(double x, double y)
@@ -454,7 +432,7 @@ void WaylandWindow::destroy()
 {
     if (destroyed_) return;
     destroyed_ = true;
-    timer_.stop();
+    stop_timer();
     unplace();
     wl_display_flush(owner_.display());
 }

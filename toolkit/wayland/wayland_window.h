@@ -9,7 +9,7 @@
 #pragma once
 
 #include "toolkit/form.h"
-#include "toolkit/linux/timer_schedule.h"
+#include "toolkit/linux/event_loop.h"
 #include "toolkit/shown_tiles.h"
 
 #include <cstddef>
@@ -31,7 +31,7 @@ namespace fw {
 
 class WaylandPlatform;
 
-class WaylandWindow : public NativeWindow {
+class WaylandWindow : public LoopWindow {
 public:
     WaylandWindow(WaylandPlatform& owner, Form& form);
     ~WaylandWindow() override;
@@ -45,26 +45,20 @@ public:
     // Embedding and placing are X's; the compositor places what it shows.
     void embed(NativeHandle, int, int) override {}
     void move(int, int, int, int) override {}
-    void set_timer(int interval_ms, bool enabled) override;
     void destroy() override;
 
     // For the event loop. The handlers may unload the form, which destroys
-    // this object: callers check WaylandPlatform::alive(serial()) after each.
+    // this object: callers ask watch() after each.
     void update();
     // The outputs changed: a scene whose surface the compositor closed
     // (its output was switched off) is shown again where its output is back.
     void outputs_changed();
-    void fire_timer(SteadyTime now);
     void deliver_enter(double x, double y);
     void deliver_motion(double x, double y);
     void deliver_button(int button);
     void deliver_key();
 
-    uint64_t serial() const { return serial_; }
     wl_surface* surface() const { return surface_; }
-    bool timer_running() const { return timer_.running(); }
-    SteadyTime timer_due() const { return timer_.due(); }
-    std::chrono::milliseconds timer_interval() const { return timer_.interval(); }
 
     // For the listeners, which only note what came.
     void configured(uint32_t serial, int width, int height);
@@ -95,8 +89,6 @@ private:
     Buffer* free_buffer();
 
     WaylandPlatform& owner_;
-    Form& form_;
-    uint64_t serial_;
     wl_surface* surface_ = nullptr;
     wp_viewport* viewport_ = nullptr;
     wp_fractional_scale_v1* fraction_ = nullptr;
@@ -130,8 +122,6 @@ private:
     bool no_memory_ = false;  // no buffer could be made for the surface
     // What the surface on the screen shows, for the damage of the next frame.
     ShownTiles shown_;
-
-    TickTimer timer_;
 };
 
 }  // namespace fw

@@ -179,18 +179,18 @@ Win32Window* Win32Window::from(HWND hwnd)
 
 void Win32Window::show(ShowMode mode)
 {
-    const std::weak_ptr<int> alive = alive_;
+    const Lifetime::Watch self = watch();
     if (state_ == WindowState::maximized) fit_to_screen_area();
     sized_ = true;
     report_client_size();
-    if (alive.expired()) return;
+    if (!self.alive()) return;
     if (dialog_) dialog_->paint();
     const HWND previous = GetActiveWindow();
     if (mode == ShowMode::modal) disable_others();
     ShowWindow(hwnd_, SW_SHOW);
-    if (alive.expired()) return;
+    if (!self.alive()) return;
     UpdateWindow(hwnd_);
-    if (alive.expired()) return;
+    if (!self.alive()) return;
     if (dialog_) dialog_->focus_first();
     if (mode == ShowMode::modal) run_modal(previous);
 }
@@ -223,7 +223,7 @@ void Win32Window::refresh()
 
 void Win32Window::embed(NativeHandle parent_handle, int width, int height)
 {
-    const std::weak_ptr<int> alive = alive_;
+    const Lifetime::Watch self = watch();
     HWND parent = reinterpret_cast<HWND>(parent_handle);
     // A child cannot be a pop-up as well: with both styles the window would
     // still be placed in screen coordinates.
@@ -233,9 +233,9 @@ void Win32Window::embed(NativeHandle parent_handle, int width, int height)
     SetWindowLongPtrA(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
     sized_ = true;
     SetWindowPos(hwnd_, nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    if (alive.expired()) return;
+    if (!self.alive()) return;
     report_client_size();
-    if (alive.expired()) return;
+    if (!self.alive()) return;
     if (!IsWindow(parent)) {
         PostMessageW(hwnd_, WM_CLOSE, 0, 0);
         return;
@@ -399,10 +399,10 @@ void Win32Window::enable_others()
 
 void Win32Window::run_modal(HWND previous)
 {
-    const std::weak_ptr<int> alive = alive_;
+    const Lifetime::Watch self = watch();
     MSG msg;
     bool quit = false;
-    while (!alive.expired()) {
+    while (self.alive()) {
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) {
             quit = got == 0;
@@ -412,7 +412,7 @@ void Win32Window::run_modal(HWND previous)
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    if (!alive.expired()) enable_others();
+    if (self.alive()) enable_others();
     if (previous && IsWindow(previous)) SetActiveWindow(previous);
     if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
 }
@@ -484,10 +484,10 @@ LRESULT Win32Window::handle(UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
     case WM_KEYDOWN: form_.Form_KeyDown(static_cast<int>(wparam), shift_state()); return 0;
     case WM_SYSKEYDOWN: {
-        const std::weak_ptr<int> alive = alive_;
+        const Lifetime::Watch self = watch();
         form_.Form_KeyDown(static_cast<int>(wparam), shift_state());
         // Alt+F4 and the window menu still work where the form stays.
-        return alive.expired() ? 0 : DefWindowProcW(hwnd, message, wparam, lparam);
+        return self.alive() ? DefWindowProcW(hwnd, message, wparam, lparam) : 0;
     }
     case WM_CHAR: form_.Form_KeyPress(static_cast<int>(wparam)); return 0;
     case WM_LBUTTONDOWN: form_.Form_MouseDown(1, shift_state(), x, y); return 0;

@@ -96,9 +96,6 @@ private:
     bool timer_on_ = false;
     HWND parent_ = nullptr;
     UINT_PTR parent_watch_ = 0;
-    // Expires with this object; a caller holding a copy learns whether a
-    // handler it called has unloaded the form.
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace fw

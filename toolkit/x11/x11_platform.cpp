@@ -3,7 +3,6 @@
 #include "host/saver.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
-#include "toolkit/linux/end_signals.h"
 #include "toolkit/x11/pixel_format.h"
 #include "toolkit/linux/screen_dpi.h"
 #include "toolkit/runtime_error.h"
@@ -16,7 +15,6 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/dpms.h>
 #include <X11/extensions/scrnsaver.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,9 +34,6 @@ namespace fw {
 
 namespace {
 
-// The dialogs' toolkit reads its own connection; while it has windows the
-// loop looks at it this often.
-constexpr auto kDialogPollInterval = std::chrono::milliseconds(10);
 // Timers at least this fast drive the reading of the connection.
 constexpr auto kFrameInterval = std::chrono::milliseconds(50);
 
@@ -228,7 +223,6 @@ X11Platform::X11Platform(Display* display, std::vector<std::string> arguments, S
       wm_protocols_(XInternAtom(display, "WM_PROTOCOLS", False))
 {
     display_power_ = std::make_unique<DpmsPower>(display);
-    catch_end_signals();
 }
 
 X11Platform::~X11Platform()
@@ -309,7 +303,7 @@ void X11Platform::show_cursor(bool show)
     // The daemon decides about the pointer over its window.
     if (hack_mode()) return;
     pointer_hidden_ = !show;
-    for (auto& [serial, window] : windows_) window->apply_cursor();
+    for (X11Window* window : windows()) window->apply_cursor();
     XFlush(display_);
 }
 
@@ -444,16 +438,6 @@ void X11Platform::watch_monitors()
     XFlush(display_);
 }
 
-SteadyTime X11Platform::in_step(const X11Window* window, SteadyTime due, std::chrono::milliseconds interval,
-                                SteadyTime earliest) const
-{
-    std::vector<SteadyTime> others;
-    for (const auto& [serial, other] : windows_)
-        if (other != window && other->timer_running() && other->timer_interval() == interval)
-            others.push_back(other->timer_due());
-    return tick_in_step(due, interval, earliest, others);
-}
-
 void X11Platform::claim_grabs(X11Window* window)
 {
     if (grab_holder_ && grab_holder_ != window) return;
@@ -465,7 +449,7 @@ void X11Platform::release_grabs(X11Window* window)
 {
     if (grab_holder_ != window) return;
     grab_holder_ = nullptr;
-    for (auto& [serial, other] : windows_)
+    for (X11Window* other : windows())
         if (other != window && other->wants_grabs()) {
             grab_holder_ = other;
             other->start_grabs();
@@ -491,7 +475,10 @@ std::unique_ptr<NativeWindow> X11Platform::create_window(Form& form)
 #ifdef FROSTWISP_GTK_DIALOGS
     if (dynamic_cast<DialogForm*>(&form)) {
         if (!dialogs_ready_) dialogs_ready_ = gtk_backend_init();
-        if (dialogs_ready_) return create_gtk_window(form);
+        if (dialogs_ready_) {
+            loop_.pump_dialogs_with(gtk_backend_pump);
+            return create_gtk_window(form);
+        }
     }
 #endif
     // A window or a screen with nothing but a palette cannot show the picture.
@@ -508,23 +495,11 @@ std::unique_ptr<TextRenderer> X11Platform::create_text_renderer(const FontSpec& 
     return make_freetype_renderer(desc, dpi_);
 }
 
-uint64_t X11Platform::add(X11Window* window)
+std::vector<X11Window*> X11Platform::windows() const
 {
-    const uint64_t serial = next_serial_++;
-    windows_.emplace_back(serial, window);
-    return serial;
-}
-
-void X11Platform::remove(X11Window* window)
-{
-    unwatch(window);
-    if (grab_holder_ == window) grab_holder_ = nullptr;
-    std::erase_if(windows_, [&](const auto& entry) { return entry.second == window; });
-}
-
-bool X11Platform::alive(uint64_t serial) const
-{
-    return std::any_of(windows_.begin(), windows_.end(), [&](const auto& entry) { return entry.first == serial; });
+    std::vector<X11Window*> all;
+    for (LoopWindow* window : loop_.windows()) all.push_back(static_cast<X11Window*>(window));
+    return all;
 }
 
 void X11Platform::watch(Window window, X11Window* handler) { watched_[window] = handler; }
@@ -532,13 +507,6 @@ void X11Platform::watch(Window window, X11Window* handler) { watched_[window] = 
 void X11Platform::unwatch(X11Window* handler)
 {
     std::erase_if(watched_, [&](const auto& entry) { return entry.second == handler; });
-}
-
-void X11Platform::pump_dialogs()
-{
-#ifdef FROSTWISP_GTK_DIALOGS
-    if (dialogs_ready_) gtk_backend_pump();
-#endif
 }
 
 void X11Platform::dispatch(XEvent& event)
@@ -563,12 +531,10 @@ void X11Platform::dispatch_queued()
     }
 }
 
-bool X11Platform::run_once(const std::function<bool()>& wanted)
+void X11Platform::dispatch()
 {
-    Forms::release_unloaded();
-    pump_dialogs();
     // What the server sent while the program slept; at frame rate that is
-    // read at the end of the last round instead (see below).
+    // read at the end of the last round instead (see after_timers).
     if (!animating_) XEventsQueued(display_, QueuedAfterReading);
     dispatch_queued();
     // One change of the monitors comes as several events: the scenes are
@@ -577,27 +543,18 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
         monitors_dirty_ = false;
         monitors_changed();
     }
+}
 
+bool X11Platform::timers_paused(SteadyTime t)
+{
     // With the outputs powered down the windows' timers wait, so that
     // nothing is drawn and sent that no one sees.
-    SteadyTime t = std::chrono::steady_clock::now();
     if (power_saving_ && t >= next_power_look_) next_power_look_ = t + power_saving_->check();
-    const bool dark = power_saving_ && power_saving_->outputs_off();
+    return power_saving_ && power_saving_->outputs_off();
+}
 
-    // Timers and grab retries, each window checked again before it is used,
-    // since every handler may unload forms.
-    std::vector<uint64_t> serials;
-    for (const auto& entry : windows_) serials.push_back(entry.first);
-    for (const uint64_t serial : serials) {
-        auto found = std::find_if(windows_.begin(), windows_.end(), [&](const auto& e) { return e.first == serial; });
-        if (found == windows_.end()) continue;
-        X11Window* window = found->second;
-        window->retry_grabs(t);
-        if (!dark && window->timer_running() && window->timer_due() <= t) {
-            window->fire_timer(t);
-            t = std::chrono::steady_clock::now();
-        }
-    }
+void X11Platform::after_timers(bool dark)
+{
     // While a window animates, the connection is read once a round, after
     // its frame went out, and what came is handled at once; until the next
     // frame only a signal wakes the program. An event then waits at most a
@@ -606,52 +563,29 @@ bool X11Platform::run_once(const std::function<bool()>& wanted)
     // usually finds that report already queued and needs no call of its own;
     // with nothing queued it flushes what the handlers left and reads.
     animating_ = false;
-    for (const auto& [serial, window] : windows_)
+    for (const X11Window* window : windows())
         animating_ = animating_ || (!dark && window->timer_running() && window->timer_interval() <= kFrameInterval);
     if (animating_) {
         XPending(display_);
         dispatch_queued();
     }
-    if (!wanted()) return true;
+}
+
+bool X11Platform::pending()
+{
     // Flushing may read events off the connection into Xlib's queue, where
     // polling the connection would not see them: flush and look first.
-    if (!animating_ && XPending(display_) > 0) return true;
+    return !animating_ && XPending(display_) > 0;
+}
 
-    // Sleep until the next tick, an event, or a signal.
-    SteadyTime wake = t + std::chrono::seconds(1);
+SteadyTime X11Platform::wake_by(SteadyTime wake, SteadyTime t)
+{
     if (power_saving_) wake = std::min(wake, next_power_look_);
-    for (const auto& [serial, window] : windows_) {
-        if (!dark && window->timer_running()) wake = std::min(wake, window->timer_due());
+    for (const X11Window* window : windows())
         if (window->grab_pending()) wake = std::min(wake, t + std::chrono::milliseconds(50));
-    }
-    if (dialogs_ready_) wake = std::min(wake, t + kDialogPollInterval);
-    const auto wait = std::max(wake - t, SteadyTime::duration::zero());
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
-    const timespec timeout{static_cast<time_t>(seconds.count()),
-                           static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(wait - seconds).count())};
-    pollfd fds[2] = {{animating_ ? -1 : ConnectionNumber(display_), POLLIN, 0}, {end_signal_fd(), POLLIN, 0}};
-    const nfds_t count = end_signal_fd() >= 0 ? 2 : 1;
-    if (ppoll(fds, count, &timeout, nullptr) > 0 && count == 2 && (fds[1].revents & POLLIN)) {
-        drain_end_signals();
-        signalled_ = true;
-        return false;
-    }
-    return true;
+    return wake;
 }
 
-void X11Platform::run()
-{
-    const auto forms_loaded = [] { return Forms::count() > 0; };
-    while (!signalled_ && forms_loaded())
-        if (!run_once(forms_loaded)) return;
-    Forms::release_unloaded();
-}
-
-void X11Platform::run_until_unloaded(Form& form)
-{
-    const auto still_loaded = [&] { return form.loaded(); };
-    while (!signalled_ && still_loaded())
-        if (!run_once(still_loaded)) return;
-}
+int X11Platform::prepare_wait() { return animating_ ? -1 : ConnectionNumber(display_); }
 
 }  // namespace fw

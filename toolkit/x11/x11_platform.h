@@ -7,9 +7,9 @@
 #pragma once
 
 #include "toolkit/linux/command_line.h"
+#include "toolkit/linux/event_loop.h"
 #include "toolkit/linux/linux_platform.h"
 #include "toolkit/linux/override_store.h"
-#include "toolkit/linux/timer_schedule.h"
 #include "toolkit/x11/power_saving.h"
 
 #include <X11/Xlib.h>
@@ -25,7 +25,7 @@ namespace fw {
 
 class X11Window;
 
-class X11Platform : public LinuxPlatform {
+class X11Platform : public LinuxPlatform, private LoopConnection {
 public:
     // Takes over display and closes it when destroyed.
     X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides,
@@ -63,11 +63,8 @@ public:
     std::unique_ptr<NativeWindow> create_window(Form& form) override;
     std::unique_ptr<TextRenderer> create_text_renderer(const FontSpec& desc) override;
 
-    // Delivers window events and timer ticks while any form is loaded.
-    // Returns early when SIGTERM or SIGINT asks the program to end.
-    void run();
-    // The same until form is unloaded (a modal window).
-    void run_until_unloaded(Form& form);
+    // Delivers window events and timer ticks (EventLoop::run).
+    EventLoop& loop() { return loop_; }
 
     Display* display() const { return display_; }
     // What the power saving is read from and told; the server's DPMS unless
@@ -81,20 +78,9 @@ public:
     Atom wm_delete_window() const { return wm_delete_window_; }
     Atom wm_protocols() const { return wm_protocols_; }
 
-    // Windows tell the loop about themselves and about the X windows whose
-    // events they handle.
-    uint64_t add(X11Window* window);
-    void remove(X11Window* window);
-    bool alive(uint64_t serial) const;
+    // Windows tell the platform about the X windows whose events they handle.
     void watch(Window window, X11Window* handler);
     void unwatch(X11Window* handler);
-
-    // The time a timer of window with this interval comes due, given when it
-    // would: timers of one interval tick in step (the loop then wakes once
-    // for all of them), so where another one of them comes due within half
-    // an interval, and not before earliest, that time.
-    SteadyTime in_step(const X11Window* window, SteadyTime due, std::chrono::milliseconds interval,
-                       SteadyTime earliest) const;
 
     // One grab covers all full-screen windows: the first that asks holds it,
     // and when it goes the grab passes to another that wants it.
@@ -105,13 +91,19 @@ protected:
     void watch_monitors() override;
 
 private:
-    // One round of the loop, which sleeps only while wanted() holds; false
-    // when a signal asked the program to end.
-    bool run_once(const std::function<bool()>& wanted);
+    // The connection's part of each round of the loop.
+    void dispatch() override;
+    bool timers_paused(SteadyTime now) override;
+    void after_timers(bool paused) override;
+    bool pending() override;
+    SteadyTime wake_by(SteadyTime wake, SteadyTime now) override;
+    int prepare_wait() override;
+
     void dispatch(XEvent& event);
     // Handles what is in Xlib's queue, without reading the connection.
     void dispatch_queued();
-    void pump_dialogs();
+    // The windows, which are all this backend's.
+    std::vector<X11Window*> windows() const;
     double twips_per_pixel() const;
     void update_saver_hold();
     // False when another full-screen saver of this program already runs on
@@ -136,17 +128,15 @@ private:
     Cursor blank_cursor_ = 0;
     Atom wm_delete_window_;
     Atom wm_protocols_;
-    uint64_t next_serial_ = 1;
-    std::vector<std::pair<uint64_t, X11Window*>> windows_;
     std::map<Window, X11Window*> watched_;
     X11Window* grab_holder_ = nullptr;
     int randr_event_base_ = -1;
     bool watching_monitors_ = false;
     bool monitors_dirty_ = false;
-    bool signalled_ = false;
     // A window's timer runs at frame rate: the connection is read after
     // each frame rather than watched while asleep.
     bool animating_ = false;
+    EventLoop loop_{*this};
 };
 
 }  // namespace fw

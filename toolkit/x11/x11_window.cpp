@@ -73,7 +73,7 @@ bool X11Window::shows_colors(Display* display, Window window)
 }
 
 X11Window::X11Window(X11Platform& owner, Form& form)
-    : owner_(owner), form_(form), display_(owner.display()), serial_(owner.add(this))
+    : LoopWindow(owner.loop(), form), owner_(owner), display_(owner.display())
 {
     const FormDesign& design = form.design();
     width_ = std::max(design.client_width_px, 1);
@@ -109,7 +109,7 @@ X11Window::X11Window(X11Platform& owner, Form& form)
 }
 
 X11Window::X11Window(X11Platform& owner, Form& form, Window foreign)
-    : owner_(owner), form_(form), display_(owner.display()), serial_(owner.add(this)), window_(foreign), foreign_(true)
+    : LoopWindow(owner.loop(), form), owner_(owner), display_(owner.display()), window_(foreign), foreign_(true)
 {
     XWindowAttributes attributes{};
     XErrorTrap trap(display_);
@@ -129,7 +129,6 @@ X11Window::X11Window(X11Platform& owner, Form& form, Window foreign)
 X11Window::~X11Window()
 {
     if (!destroyed_) destroy();
-    owner_.remove(this);
 }
 
 void X11Window::init_drawing(Visual* visual, int depth)
@@ -142,13 +141,13 @@ void X11Window::init_drawing(Visual* visual, int depth)
 void X11Window::show(ShowMode mode)
 {
     Form& form = form_;
-    X11Platform& owner = owner_;
-    const uint64_t serial = serial_;
+    EventLoop& loop = loop_;
+    const Lifetime::Watch self = watch();
     visible_ = true;
     shown_.forget();
     if (foreign_) {
         form.client_resized(width_, height_);
-        if (owner.alive(serial) && !gone_) present(0, 0, width_, height_);
+        if (self.alive() && !gone_) present(0, 0, width_, height_);
     } else {
         int left = 0, top = 0;
         if (state_ == WindowState::maximized) {
@@ -165,15 +164,15 @@ void X11Window::show(ShowMode mode)
             XChangeWindowAttributes(display_, window_, CWOverrideRedirect, &a);
         } else if (state_ != WindowState::maximized) {
             // Centred, as a window without a remembered place opens.
-            left = std::max((owner.screen_width_px() - width_) / 2, 0);
-            top = std::max((owner.screen_height_px() - height_) / 2, 0);
+            left = std::max((owner_.screen_width_px() - width_) / 2, 0);
+            top = std::max((owner_.screen_height_px() - height_) / 2, 0);
         }
         XMoveResizeWindow(display_, window_, left, top, static_cast<unsigned>(width_), static_cast<unsigned>(height_));
         form.client_resized(width_, height_);
-        if (!owner.alive(serial)) return;
+        if (!self.alive()) return;
         map_now();
     }
-    if (mode == ShowMode::modal && owner.alive(serial)) owner.run_until_unloaded(form);
+    if (mode == ShowMode::modal && self.alive()) loop.run_until_unloaded(form);
 }
 
 void X11Window::map_now()
@@ -216,7 +215,7 @@ void X11Window::try_grabs()
     next_grab_try_ = t + kGrabRetry;
 }
 
-void X11Window::retry_grabs(SteadyTime t)
+void X11Window::before_tick(SteadyTime t)
 {
     if (!grab_pending_ || t < next_grab_try_) return;
     try_grabs();
@@ -330,31 +329,11 @@ void X11Window::move(int left, int top, int width, int height)
     if (visible_) form_.client_resized(width, height);
 }
 
-void X11Window::set_timer(int interval_ms, bool enabled)
-{
-    timer_.set(interval_ms, enabled, [this](SteadyTime due, std::chrono::milliseconds interval, SteadyTime earliest) {
-        return owner_.in_step(this, due, interval, earliest);
-    });
-}
-
-void X11Window::fire_timer(SteadyTime t)
-{
-    const SteadyTime due = timer_.due();
-    Form& form = form_;
-    X11Platform& owner = owner_;
-    const uint64_t serial = serial_;
-    form.Timer_Timer();
-    if (!owner.alive(serial)) return;
-    timer_.advance(due, t, [this](SteadyTime next, std::chrono::milliseconds interval, SteadyTime earliest) {
-        return owner_.in_step(this, next, interval, earliest);
-    });
-}
-
 void X11Window::destroy()
 {
     if (destroyed_) return;
     destroyed_ = true;
-    timer_.stop();
+    stop_timer();
     grab_pending_ = false;
     if (keyboard_grabbed_) XUngrabKeyboard(display_, CurrentTime);
     if (pointer_grabbed_) XUngrabPointer(display_, CurrentTime);
@@ -445,8 +424,9 @@ void X11Window::handle_event(const XEvent& event)
 void X11Window::handle_input(const XEvent& event)
 {
     // The handlers may unload the form and with it this window: after the
-    // first call only the form itself is used.
+    // first call only the form itself is used, and only while it lives.
     Form& form = form_;
+    const Lifetime::Watch self = watch();
     switch (event.type) {
     case KeyPress: {
         XKeyEvent key = event.xkey;
@@ -454,7 +434,7 @@ void X11Window::handle_input(const XEvent& event)
         KeySym keysym = NoSymbol;
         const int length = XLookupString(&key, text, sizeof text, &keysym, nullptr);
         form.Form_KeyDown(key_code_for(keysym), shift_state_for(key.state));
-        if (length == 1 && form.loaded()) form.Form_KeyPress(static_cast<unsigned char>(text[0]));
+        if (length == 1 && self.alive()) form.Form_KeyPress(static_cast<unsigned char>(text[0]));
         return;
     }
     case ButtonPress: {

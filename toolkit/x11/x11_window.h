@@ -12,9 +12,9 @@
 #pragma once
 
 #include "toolkit/form.h"
+#include "toolkit/linux/event_loop.h"
 #include "toolkit/shown_tiles.h"
 #include "toolkit/x11/input_mapping.h"
-#include "toolkit/linux/timer_schedule.h"
 
 #include <X11/Xlib.h>
 
@@ -25,7 +25,7 @@ namespace fw {
 class X11Platform;
 class XImageStore;
 
-class X11Window : public NativeWindow {
+class X11Window : public LoopWindow {
 public:
     // A window of the program's own, which needs shows_colors().
     X11Window(X11Platform& owner, Form& form);
@@ -44,20 +44,14 @@ public:
     void refresh() override;
     void embed(NativeHandle parent, int width, int height) override;
     void move(int left, int top, int width, int height) override;
-    void set_timer(int interval_ms, bool enabled) override;
     void destroy() override;
 
-    // For the event loop. Each of these may end with the form's handler
-    // unloading the form, which destroys this object: callers check
-    // X11Platform::alive(serial()) before touching it again.
+    // For the event loop. The form's handler may unload the form, which
+    // destroys this object: callers ask watch() before touching it again.
     void handle_event(const XEvent& event);
-    void fire_timer(SteadyTime now);
-    void retry_grabs(SteadyTime now);
+    // Retries the grabs when they are due again.
+    void before_tick(SteadyTime now) override;
 
-    uint64_t serial() const { return serial_; }
-    bool timer_running() const { return timer_.running(); }
-    SteadyTime timer_due() const { return timer_.due(); }
-    std::chrono::milliseconds timer_interval() const { return timer_.interval(); }
     bool grab_pending() const { return grab_pending_; }
     // A full-screen window on the display, which the program's grabs belong to.
     bool wants_grabs() const;
@@ -81,9 +75,7 @@ private:
     void handle_input(const XEvent& event);
 
     X11Platform& owner_;
-    Form& form_;
     Display* display_;
-    uint64_t serial_;
     Window window_ = 0;
     bool foreign_ = false;   // the hack's window
     bool gone_ = false;      // destroyed by someone else
@@ -114,7 +106,6 @@ private:
     int damage_left_ = 0, damage_top_ = 0, damage_right_ = 0, damage_bottom_ = 0;
 
     ClickTracker clicks_;
-    TickTimer timer_;
 };
 
 }  // namespace fw
