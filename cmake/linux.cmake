@@ -83,7 +83,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/frostwisp-settings.desktop DESTINATI
 # here; Xfce then looks for the options under the same name in the daemon's
 # config folder, frostwisp.xml.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/frostwisp.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/frostwisp.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/example.frostwisp.frostwisp.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 
 # The manual page names the folders it is installed with, which are known only

@@ -30,6 +30,11 @@ else()
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The scene's face. Without it the text line falls back to another face,
+  # larger and unlike the README's picture, so it is a dependency and not a
+  # recommendation, which installs made without recommendations leave out.
+  # The libraries' dependencies are added to it.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS fonts-comic-neue)
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xscreensaver)
   # What starts the full-screen saver on Wayland compositors.
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS swayidle)

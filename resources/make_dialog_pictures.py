@@ -9,6 +9,8 @@
                                             of frosted ice where the texts go
     info_picture.bmp      32 x 32, 4 bits   the small picture beside the web address: a flake on navy
     frostwisp.ico         32 x 32 and 16 x 16, 8 bits   the program icon for the executable file
+                          (the pixel art; make_icons --ico then adds 48 and
+                          256 pixels and writes all in 32-bit colour with alpha)
 
 In the icons, magenta (255, 0, 255) marks the pixels that are not part of the
 picture; the backends show them transparent. The two info pictures have none.

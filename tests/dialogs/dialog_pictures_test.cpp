@@ -42,12 +42,24 @@ TEST_F(DialogPicturesTest, EveryNamedPictureIsCarriedAtItsSize)
         const Image image = decode_bmp(bytes);
         EXPECT_EQ(std::make_pair(image.width, image.height), sizes.at(name));
     }
-    // The executable's icon holds the program icon at 32 and 16 pixels.
+    // The executable's icon holds the program icon at 32, 16, 48 and 256
+    // pixels (0 in the directory), in 32-bit colour; the largest as a PNG.
     const auto ico = embedded_resource("frostwisp.ico");
-    ASSERT_GE(ico.size(), 38u);
-    EXPECT_EQ(ico[4], 2);
-    EXPECT_EQ(ico[6], 32);
-    EXPECT_EQ(ico[22], 16);
+    ASSERT_GE(ico.size(), 6u + 4 * 16);
+    EXPECT_EQ(ico[4], 4);
+    const int icon_sizes[] = {32, 16, 48, 0};
+    for (size_t i = 0; i < 4; ++i) {
+        const size_t entry = 6 + 16 * i;
+        SCOPED_TRACE(icon_sizes[i]);
+        EXPECT_EQ(ico[entry], icon_sizes[i]);
+        EXPECT_EQ(ico[entry + 6], 32);  // bits per pixel
+        const size_t offset = ico[entry + 12] | ico[entry + 13] << 8 | ico[entry + 14] << 16;
+        ASSERT_LT(offset + 40, ico.size());
+        if (icon_sizes[i] == 0)
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(&ico[offset + 1]), 3), "PNG");
+        else
+            EXPECT_EQ(ico[offset + 14], 32);  // biBitCount
+    }
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ for entry in \
   "-rw-r--r-- root/root ./usr/share/applications/screensavers/frostwisp.desktop" \
   "-rw-r--r-- root/root ./usr/share/icons/hicolor/256x256/apps/frostwisp.png" \
   "-rw-r--r-- root/root ./usr/share/man/man6/frostwisp.6.gz" \
-  "-rw-r--r-- root/root ./usr/share/metainfo/frostwisp.metainfo.xml" \
+  "-rw-r--r-- root/root ./usr/share/metainfo/example.frostwisp.frostwisp.metainfo.xml" \
   "-rw-r--r-- root/root ./usr/share/doc/frostwisp/copyright" \
   "-rw-r--r-- root/root ./usr/share/doc/frostwisp/changelog.gz"; do
   grep -qxF -- "$entry" "$work/contents" || fail "not in the package: $entry"
@@ -36,7 +36,10 @@ fields=$(dpkg-deb -f "$deb" Package Version Section Recommends Suggests Depends)
 for field in "Package: frostwisp" "Version: $version" "Section: x11" "Recommends: xscreensaver" "Suggests: swayidle"; do
   grep -qx "$field" <<<"$fields" || fail "no '$field' in: $fields"
 done
-grep -q '^Depends: .*libc6 .*libgtk-3-0 .*libx11-6' <<<"$fields" || fail "the dependencies are not the program's: $fields"
+# The libraries' packages by either name (Debian 13's 64-bit time ones end in
+# t64), and the scene's face.
+grep -Eq '^Depends: .*libc6 .*libgtk-3-0(t64)? .*libx11-6' <<<"$fields" || fail "the dependencies are not the program's: $fields"
+grep -Eq '^Depends: (.*, )?fonts-comic-neue(,|$)' <<<"$fields" || fail "the package does not bring the scene's face: $fields"
 
 # --fail-on error: warnings and notes are printed for whoever reads the run.
 lintian --fail-on error --display-info "$deb" 2>&1 | grep -v '^running with root privileges'

@@ -203,6 +203,7 @@ std::string usage_text()
            "  /S, none             the full-screen saver\n"
            "  /C                   the settings dialog\n"
            "  /P <window>          the still preview inside an X window\n"
+           "  /A <window>          change the saver password (Windows 9x only; nothing here)\n"
            "\n"
            "Display (the full-screen saver and the dialogs; the preview and the hack are X's):\n"
            "  --wayland            on the Wayland compositor of $WAYLAND_DISPLAY\n"
