@@ -54,6 +54,17 @@ endif()
 add_executable(frostwisp ${CMAKE_SOURCE_DIR}/toolkit/linux/main.cpp)
 target_link_libraries(frostwisp PRIVATE frostwisp_x11 frostwisp_wayland)
 
+# The idle watcher (--idle): the sessions' idle sources and the watcher that
+# starts the saver. KDE's idle protocol comes from Debian's plasma-wayland-protocols.
+find_package(PlasmaWaylandProtocols REQUIRED)
+file(GLOB IDLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/idle/*.cpp)
+add_library(frostwisp_idle STATIC ${IDLE_SOURCES})
+foreach(protocol staging/ext-idle-notify/ext-idle-notify-v1.xml ${PLASMA_WAYLAND_PROTOCOLS_DIR}/idle.xml)
+  frostwisp_wayland_protocol(frostwisp_idle ${protocol})
+endforeach()
+target_link_libraries(frostwisp_idle PUBLIC frostwisp_linux PkgConfig::WAYLAND PkgConfig::XLIBS)
+target_link_libraries(frostwisp PRIVATE frostwisp_idle)
+
 # The program's icon for menus and launchers, at the sizes icon themes use.
 add_executable(make_icons ${CMAKE_SOURCE_DIR}/resources/make_icons.cpp)
 target_link_libraries(make_icons PRIVATE frostwisp_core PNG::PNG)

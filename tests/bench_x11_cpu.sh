@@ -25,6 +25,10 @@
 # server's; with the frames it presents a second (its sendmsg calls on the
 # compositor's socket, counted by strace after the measured interval: one
 # commit a frame is at least one) and its resident memory against the X11 arm's.
+#   tests/bench_x11_cpu.sh idle
+# "idle" runs the idle watcher (--idle 10) while it waits, on Xvfb and on
+# headless sway, for at least 60 seconds each: its own CPU as a share of one
+# core (wanted: below 0.1 %) and its resident memory (wanted: below 10 MB).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -37,8 +41,13 @@ count_seconds=${BENCH_COUNT_SECONDS:-4}
 rounds=${BENCH_ROUNDS:-3}
 arms=${BENCH_ARMS:-frostwisp-1080 wayland-1080 xsnow-1080 frostwisp-2160 xsnow-2160 wine-1080}
 [[ ${1:-} == monitors ]] && arms="two-500 one-500 two-250"
+if [[ ${1:-} == idle ]]; then
+  arms="idle-x11 idle-wayland"
+  (( seconds >= 60 )) || seconds=60
+  rounds=${BENCH_ROUNDS:-1}
+fi
 [[ -x $bin ]] || { echo "bench: no program at $bin (build it first)"; exit 1; }
-[[ -x $counter ]] || { echo "bench: no request counter at $counter (build it first)"; exit 1; }
+[[ -x $counter || ${1:-} == idle ]] || { echo "bench: no request counter at $counter (build it first)"; exit 1; }
 
 xsnow=$(command -v xsnow || echo /usr/games/xsnow)
 if [[ $arms == *xsnow* && ! -x $xsnow ]]; then
@@ -213,6 +222,28 @@ run_wayland() {
   unset WAYLAND_DISPLAY
 }
 
+# The idle watcher with ten minutes, waiting, as arm $1 on X ($2 = x11) or
+# on sway ($2 = wayland).
+run_idle() {
+  local arm=$1 display=$2 watcher
+  if [[ $display == x11 ]]; then start_xvfb 1920x1080; else start_sway; local xvfb_pid=$sway_pid server_name=compositor; fi
+  XDG_CONFIG_HOME=$tmp/config XDG_RUNTIME_DIR=$tmp "$bin" --idle 10 2>/dev/null &
+  watcher=$!
+  pids+=($watcher)
+  measure "echo $watcher"
+  rss_kb[$arm]=$(awk '/^VmRSS/ { print $2 }' "/proc/$watcher/status")
+  # Most of what is resident is the pages of the shared libraries the one
+  # program links (GTK's among them), shared with every other process that
+  # maps them: the proportional and the private share say what it costs.
+  local pss private
+  pss=$(awk '/^Pss:/ { print $2 }' "/proc/$watcher/smaps_rollup")
+  private=$(awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s }' "/proc/$watcher/smaps_rollup")
+  report "$arm" "$(printf '   %s kB resident, %s kB proportional, %s kB private (wanted: below 0.1 %% own CPU and 10240 kB resident)' \
+    "${rss_kb[$arm]}" "$pss" "$private")"
+  stop "$watcher" "$xvfb_pid"
+  unset WAYLAND_DISPLAY
+}
+
 run_xsnow() {
   local size=$1 arm=$2 snow
   start_xvfb "$size"
@@ -272,9 +303,12 @@ for (( round = 1; round <= rounds; round++ )); do
       two-500) run_frostwisp 3200x1080 "$arm" 500 two ;;
       one-500) run_frostwisp 3200x1080 "$arm" 500 ;;
       two-250) run_frostwisp 3200x1080 "$arm" 250 two ;;
+      idle-x11) run_idle "$arm" x11 ;;
+      idle-wayland) run_idle "$arm" wayland ;;
       *) echo "bench: no arm $arm" ;;
     esac
   done
+  [[ ${1:-} == idle ]] && continue
   if [[ ${1:-} == monitors ]]; then
     echo "round $round: two monitors / one 3200x1080 scene = $(ratio two-500 one-500) with the same settings," \
       "$(ratio two-250 one-500) with as many flakes on the screen (own + X server)"

@@ -39,6 +39,8 @@
 #include <thread>
 #include <vector>
 
+#include "fake-input-client-protocol.h"
+#include "idle-inhibit-unstable-v1-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
@@ -146,6 +148,8 @@ struct Client {
     wl_seat* seat = nullptr;
     zwlr_layer_shell_v1* layer_shell = nullptr;
     zwlr_virtual_pointer_manager_v1* pointer_manager = nullptr;
+    zwp_idle_inhibit_manager_v1* inhibit_manager = nullptr;
+    org_kde_kwin_fake_input* fake_input = nullptr;
     std::vector<std::unique_ptr<Output>> outputs;
 };
 
@@ -184,6 +188,12 @@ void registry_global(void* data, wl_registry* registry, uint32_t name, const cha
     } else if (i == zwlr_virtual_pointer_manager_v1_interface.name) {
         c->pointer_manager = static_cast<zwlr_virtual_pointer_manager_v1*>(
             wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1));
+    } else if (i == org_kde_kwin_fake_input_interface.name) {
+        c->fake_input = static_cast<org_kde_kwin_fake_input*>(
+            wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface, std::min(version, 4u)));
+    } else if (i == zwp_idle_inhibit_manager_v1_interface.name) {
+        c->inhibit_manager = static_cast<zwp_idle_inhibit_manager_v1*>(
+            wl_registry_bind(registry, name, &zwp_idle_inhibit_manager_v1_interface, 1));
     } else if (i == wl_output_interface.name) {
         auto o = std::make_unique<Output>();
         o->client = c;
@@ -261,6 +271,52 @@ int run_pointer()
     return 0;
 }
 
+// ---- KWin's fake input: "ready", then "move DX DY", "click", "key CODE" (evdev), "sleep MS"
+
+int run_fake_input()
+{
+    Client c;
+    if (!connect(c)) return fail("no Wayland display");
+    if (!c.fake_input) return fail("the compositor offers no org_kde_kwin_fake_input");
+    org_kde_kwin_fake_input_authenticate(c.fake_input, "wayland_test_helper", "end-to-end tests");
+    if (wl_display_roundtrip(c.display) < 0) return fail("the compositor went away");
+    std::printf("ready\n");
+    std::fflush(stdout);
+    constexpr uint32_t left_button = 0x110;  // BTN_LEFT
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        std::istringstream words(line);
+        std::string verb;
+        words >> verb;
+        if (verb == "move") {
+            double dx = 0, dy = 0;
+            words >> dx >> dy;
+            org_kde_kwin_fake_input_pointer_motion(c.fake_input, wl_fixed_from_double(dx), wl_fixed_from_double(dy));
+        } else if (verb == "click") {
+            org_kde_kwin_fake_input_button(c.fake_input, left_button, WL_POINTER_BUTTON_STATE_PRESSED);
+            wl_display_roundtrip(c.display);
+            org_kde_kwin_fake_input_button(c.fake_input, left_button, WL_POINTER_BUTTON_STATE_RELEASED);
+        } else if (verb == "key") {
+            uint32_t code = 0;
+            words >> code;
+            org_kde_kwin_fake_input_keyboard_key(c.fake_input, code, WL_KEYBOARD_KEY_STATE_PRESSED);
+            wl_display_roundtrip(c.display);
+            org_kde_kwin_fake_input_keyboard_key(c.fake_input, code, WL_KEYBOARD_KEY_STATE_RELEASED);
+        } else if (verb == "sleep") {
+            int ms = 0;
+            words >> ms;
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        } else if (!verb.empty()) {
+            return fail("unknown fake input command: " + line);
+        }
+        if (wl_display_roundtrip(c.display) < 0) return fail("the compositor went away");
+        std::printf("ok\n");
+        std::fflush(stdout);
+    }
+    wl_display_disconnect(c.display);
+    return 0;
+}
+
 // ---- picture
 
 uint32_t left_colour = 0, right_colour = 0;
@@ -316,18 +372,22 @@ const zwlr_layer_surface_v1_listener layer_listener{layer_configure, layer_close
 
 int run_picture(int argc, char** argv)
 {
-    if (argc < 3) return fail("picture RRGGBB [RRGGBB] [--output NAME]");
+    if (argc < 3) return fail("picture RRGGBB [RRGGBB] [--output NAME] [--inhibit-idle]");
     left_colour = right_colour = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 16));
     std::string only;
+    bool inhibit_idle = false;  // as a video player does while it plays
     for (int i = 3; i < argc; ++i) {
         if (std::strcmp(argv[i], "--output") == 0 && i + 1 < argc)
             only = argv[++i];
+        else if (std::strcmp(argv[i], "--inhibit-idle") == 0)
+            inhibit_idle = true;
         else
             right_colour = static_cast<uint32_t>(std::strtoul(argv[i], nullptr, 16));
     }
     Client c;
     if (!connect(c)) return fail("no Wayland display");
     if (!c.layer_shell || !c.compositor || !c.shm) return fail("the compositor offers no layer shell");
+    if (inhibit_idle && !c.inhibit_manager) return fail("the compositor offers no idle inhibitor");
     int surfaces = 0;
     for (auto& o : c.outputs) {
         if (!only.empty() && o->name != only) continue;
@@ -339,6 +399,7 @@ int run_picture(int argc, char** argv)
                                              ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
         zwlr_layer_surface_v1_set_exclusive_zone(o->layer_surface, -1);
         zwlr_layer_surface_v1_add_listener(o->layer_surface, &layer_listener, o.get());
+        if (inhibit_idle) zwp_idle_inhibit_manager_v1_create_inhibitor(c.inhibit_manager, o->surface);
         wl_surface_commit(o->surface);
         ++surfaces;
     }
@@ -361,9 +422,10 @@ int run_picture(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) return fail("pointer | picture | pixels | count | blocks");
+    if (argc < 2) return fail("pointer | fake | picture | pixels | count | blocks");
     const std::string command = argv[1];
     if (command == "pointer") return run_pointer();
+    if (command == "fake") return run_fake_input();
     if (command == "picture") return run_picture(argc, argv);
     if (command == "pixels" || command == "count" || command == "blocks") return png_command(argc, argv);
     return fail("unknown command " + command);

@@ -196,6 +196,8 @@ HackRequest hack_target(const CommandLine& command, const char* xscreensaver_win
 std::string usage_text()
 {
     return "Usage: frostwisp [/S | /C | /P <window>] [options]\n"
+           "       frostwisp --idle [MINUTES] [--x11 | --wayland] [settings]\n"
+           "       frostwisp --autostart [MINUTES | off]\n"
            "       frostwisp --render OUT.png [--size WxH | --monitors WxH+X+Y[,WxH+X+Y...]] [--ticks N]\n"
            "                 [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE]\n"
            "\n"
@@ -214,6 +216,14 @@ std::string usage_text()
            "  -root, --root        draw into the root window, or into $XSCREENSAVER_WINDOW\n"
            "  -window-id ID, --window-id ID\n"
            "                       draw into window ID (0x... or decimal)\n"
+           "\n"
+           "Starting by itself (Wayland: sway, KDE Plasma, GNOME; X11):\n"
+           "  --idle [MINUTES]     watch the session and start the full-screen saver after\n"
+           "                       MINUTES of idle time (default 10; 0.5 is half a minute),\n"
+           "                       again after each new idle period; one watcher a session\n"
+           "  --autostart [MINUTES], --autostart off\n"
+           "                       run the watcher at every login (an XDG autostart entry),\n"
+           "                       or no longer\n"
            "\n"
            "Settings for this run only (the stored ones stay as they are):\n"
            "  --max-flakes N       most flakes at once, 0..500\n"

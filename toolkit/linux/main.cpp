@@ -6,6 +6,8 @@
 // they are given. --wayland and --x11 choose for the others. Without a
 // display only the switches that open no window succeed.
 #include "host/saver.h"
+#include "toolkit/idle/idle_command.h"
+#include "toolkit/idle/watch.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
 #include "toolkit/headless/render.h"
@@ -151,14 +153,30 @@ int main(int argc, char** argv)
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     if (!arguments.empty() && arguments[0] == "--render") return render({arguments.begin() + 1, arguments.end()});
 
-    const fw::ParsedCommandLine parsed = fw::parse_command_line(arguments);
-    if (!parsed.ok()) {
-        std::fprintf(stderr, "%s\n", parsed.error.c_str());
+    const fw::IdleRequest idle = fw::take_idle_flags(arguments);
+    const fw::ParsedCommandLine parsed = fw::parse_command_line(idle.rest);
+    if (!idle.error.empty() || !parsed.ok()) {
+        std::fprintf(stderr, "%s\n", (idle.error.empty() ? parsed.error : idle.error).c_str());
         return 2;
     }
     if (parsed.command.help) {
         std::fputs(fw::usage_text().c_str(), stdout);
         return 0;
+    }
+    if (idle.kind != fw::IdleRequest::Kind::none) {
+        const fw::CommandLine& c = parsed.command;
+        const bool autostart = idle.kind != fw::IdleRequest::Kind::watch;
+        if (!c.saver_arguments.empty() || c.root || c.window_id || (autostart && !idle.rest.empty())) {
+            std::fprintf(stderr, autostart ? "frostwisp: --autostart takes only the minutes or off\n"
+                                           : "frostwisp: --idle starts the full-screen saver itself and takes "
+                                             "no switch and no hack flag\n");
+            return 2;
+        }
+        if (!autostart) return fw::run_idle_watcher(idle, c);
+        std::error_code ec;
+        std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (ec) program = "frostwisp";
+        return fw::change_autostart(idle, fw::LinuxPlatform::config_home(), program);
     }
 
     const fw::HackRequest hack_request = fw::hack_target(parsed.command, std::getenv("XSCREENSAVER_WINDOW"));
