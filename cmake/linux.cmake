@@ -64,6 +64,8 @@ foreach(protocol staging/ext-idle-notify/ext-idle-notify-v1.xml ${PLASMA_WAYLAND
 endforeach()
 target_link_libraries(frostwisp_idle PUBLIC frostwisp_linux PkgConfig::WAYLAND PkgConfig::XLIBS)
 target_link_libraries(frostwisp PRIVATE frostwisp_idle)
+# A full-screen scene without a layer shell closes GNOME's overview first.
+target_link_libraries(frostwisp_wayland PRIVATE frostwisp_idle)
 
 # The program's icon for menus and launchers, at the sizes icon themes use.
 add_executable(make_icons ${CMAKE_SOURCE_DIR}/resources/make_icons.cpp)

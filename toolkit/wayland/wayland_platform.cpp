@@ -2,6 +2,7 @@
 
 #include "host/saver.h"
 #include "toolkit/form.h"
+#include "toolkit/idle/session_bus.h"
 #include "toolkit/freetype/freetype_text.h"
 #include "toolkit/runtime_error.h"
 #include "toolkit/wayland/shm_memory.h"
@@ -28,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #if defined(FROSTWISP_GTK_DIALOGS) && __has_include("toolkit/gtk/gtk_backend.h")
 #include "toolkit/dialog_form.h"
@@ -389,6 +391,12 @@ void WaylandPlatform::keyboard_entered(wl_surface* surface)
 void WaylandPlatform::keyboard_left(wl_surface* surface)
 {
     if (keyboard_surface_ == surface) keyboard_surface_ = nullptr;
+}
+
+void WaylandPlatform::leave_overview()
+{
+    if (std::exchange(overview_left_, true)) return;
+    if (const auto bus = SessionBus::connect()) bus->close_overview();
 }
 
 void WaylandPlatform::key_pressed() { input_.push_back({Input::Kind::key, keyboard_surface_}); }

@@ -149,6 +149,9 @@ public:
     void pointer_button(uint32_t button, bool pressed);
     void keyboard_entered(wl_surface* surface);
     void keyboard_left(wl_surface* surface);
+    // Before the first fullscreen scene maps: a GNOME Shell's Activities
+    // overview would show it only as a thumbnail, keys going to its search.
+    void leave_overview();
     void key_pressed();
 
 private:
@@ -196,6 +199,7 @@ private:
     SteadyTime focus_due_ = SteadyTime::max();
     std::vector<Input> input_;
 
+    bool overview_left_ = false;
     int claim_fd_ = -1;  // locked while this saver runs; closed with the process
     EventLoop loop_{*this};
 };

@@ -163,6 +163,7 @@ void WaylandWindow::place()
     } else if (g.wm_base) {
         // Without a layer shell: a fullscreen window on the output, which
         // the compositor may let other windows cover.
+        owner_.leave_overview();
         xdg_surface_ = xdg_wm_base_get_xdg_surface(g.wm_base, surface_);
         xdg_surface_add_listener(xdg_surface_, &xdg_surface_listener_, this);
         toplevel_ = xdg_surface_get_toplevel(xdg_surface_);
