@@ -74,6 +74,8 @@ target_link_options(frostwisp-idle PRIVATE -Wl,--as-needed)
 file(RELATIVE_PATH idle_from_bin /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBEXECDIR}/frostwisp/frostwisp-idle)
 target_compile_definitions(frostwisp_idle PRIVATE FROSTWISP_IDLE_FROM_BIN="${idle_from_bin}")
 install(TARGETS frostwisp-idle RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/frostwisp)
+# A full-screen scene without a layer shell closes GNOME's overview first.
+target_link_libraries(frostwisp_wayland PRIVATE frostwisp_idle)
 
 # The program's icon for menus and launchers, at the sizes icon themes use.
 add_executable(make_icons ${CMAKE_SOURCE_DIR}/resources/make_icons.cpp)

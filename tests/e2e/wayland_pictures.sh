@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib/sway.sh"
 
 # ---- scale 2: a 1920x1080 mode is 960x540 in the layout
 sway_session
-swaymsg output HEADLESS-1 scale 2 >/dev/null || fail "sway cannot set scale 2"
+output_scale HEADLESS-1 2 || fail "the compositor cannot set scale 2"
 [[ $(outputs | head -n1) == "HEADLESS-1 0 0 960 540 2" ]] || fail "the output at scale 2 is $(outputs | head -n1)"
 settings Background=1 Restart=0 maxFl=500
 start_saver /S
@@ -29,6 +29,28 @@ read -r enlarged_mixed _ < <("$WAYLAND_HELPER" blocks "$wl_tmp/enlarged.png" 192
 # The text line at the bottom right, in device pixels.
 (( $(count_in "$wl_tmp/scaled.png" 480x60+1440+1020 8080FF) > 20 )) || fail "no address at the bottom right at scale 2"
 note "scale 2: $mixed of $blocks 2x2 blocks of the lower half are not one colour"
+kill "$saver_pid"
+wait_exit "$saver_pid" 1000 || fail "SIGTERM did not end the saver within a second"
+
+# ---- scale 1.5, where the compositor offers fractional scales: the 1920x1080
+# mode is 1280x720 in the layout, and the scene's buffer has the mode's pixels
+# (the compositor shows it one to one, not enlarged from 1280x720)
+output_scale HEADLESS-1 1.5 || fail "the compositor cannot set scale 1.5"
+read -r _ _ _ w h _ < <(outputs | head -n1)
+[[ "$w $h" == "1280 720" ]] || fail "the output at scale 1.5 is ${w}x$h in the layout"
+WAYLAND_DEBUG=1 start_saver /S
+wait_for_band 3000 HEADLESS-1 || fail "no scene on the output at scale 1.5 after ${waited_ms} ms"
+if grep -q 'global(.*"wp_fractional_scale_manager_v1"' "$wl_tmp/saver.err"; then
+  grep -q 'create_buffer(new id wl_buffer[@#][0-9]*, 0, 1920, 1080, ' "$wl_tmp/saver.err" ||
+    fail "no 1920x1080 buffer at scale 1.5: $(grep -o 'create_buffer([^)]*)' "$wl_tmp/saver.err" | sort -u | head -n 3)"
+  grep -q 'set_destination(1280, 720)' "$wl_tmp/saver.err" || fail "the buffer is not shown at 1280x720"
+  shot HEADLESS-1 "$wl_tmp/fraction.png"
+  keep_screenshot HEADLESS-1 scale-1.5
+  (( $(count_in "$wl_tmp/fraction.png" 360x45+1560+1035 8080FF) > 20 )) || fail "no address at the bottom right at scale 1.5"
+  note "scale 1.5: a 1920x1080 buffer shown at 1280x720"
+else
+  note "scale 1.5: the compositor offers no fractional scale (not checked)"
+fi
 kill "$saver_pid"
 wait_exit "$saver_pid" 1000 || fail "SIGTERM did not end the saver within a second"
 

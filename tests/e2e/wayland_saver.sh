@@ -85,14 +85,14 @@ running "$saver_pid" || fail "an added output ended the saver"
 
 # ---- an output switched off and on again: sway closes the scene's surface
 # and keeps the output, and the scene comes back with it
-swaymsg output "$third" disable >/dev/null
+output_off "$third"
 sleep 0.3
-swaymsg output "$third" enable >/dev/null
+output_on "$third"
 wait_for_band 3000 "$third" || { keep_screenshot "$third" again; fail "no scene on $third after it was switched on again"; }
 note "$third switched off and on: its scene is back after ${waited_ms} ms"
 kill "$saver_pid"
 wait_exit "$saver_pid" 1000 || fail "SIGTERM did not end the saver within a second"
-swaymsg output "$third" disable >/dev/null
+output_off "$third"
 
 # ---- pointer steps on one output
 settings Background=1 Restart=0

@@ -77,7 +77,7 @@ void keyboard_enter(void* data, wl_keyboard*, uint32_t, wl_surface* surface, wl_
 {
     self(data).keyboard_entered(surface);
 }
-void keyboard_leave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
+void keyboard_leave(void* data, wl_keyboard*, uint32_t, wl_surface* surface) { self(data).keyboard_left(surface); }
 void keyboard_key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state)
 {
     if (state == WL_KEYBOARD_KEY_STATE_PRESSED) self(data).key_pressed(key);
@@ -167,7 +167,16 @@ void WaylandPlatform::pointer_button(uint32_t time, uint32_t button, bool presse
                       pointer_y_, x_button, time, buttons_held_, keys_.shift()});
 }
 
-void WaylandPlatform::keyboard_entered(wl_surface* surface) { keyboard_surface_ = surface; }
+void WaylandPlatform::keyboard_entered(wl_surface* surface)
+{
+    keyboard_surface_ = surface;
+    had_keyboard_ = had_keyboard_ || window_of(surface);
+}
+
+void WaylandPlatform::keyboard_left(wl_surface* surface)
+{
+    if (keyboard_surface_ == surface) keyboard_surface_ = nullptr;
+}
 
 void WaylandPlatform::keymap(uint32_t format, int fd, uint32_t size)
 {

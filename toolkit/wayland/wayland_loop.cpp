@@ -42,6 +42,7 @@ void WaylandPlatform::dispatch()
     }
     loop_.each_window([](LoopWindow& w) { static_cast<WaylandWindow&>(w).update(); });
     deliver_input();
+    focus_due_ = watch_focus(EventLoop::now());
 }
 
 int WaylandPlatform::prepare_wait()

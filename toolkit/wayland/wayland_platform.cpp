@@ -136,7 +136,13 @@ void WaylandPlatform::global_added(wl_registry* registry, uint32_t name, const c
         g.screencopy = bind<zwlr_screencopy_manager_v1>(registry, name, &zwlr_screencopy_manager_v1_interface, version, 3);
         g.screencopy_version = std::min(version, 3u);
     } else if (is == xdg_wm_base_interface.name) {
-        g.wm_base = bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 1);
+        // Version 6 reports a window the compositor hides (suspended), where
+        // the protocol's files at build time know it.
+#ifdef XDG_TOPLEVEL_STATE_SUSPENDED_SINCE_VERSION
+        g.wm_base = bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 6);
+#else
+        g.wm_base = bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 5);
+#endif
         xdg_wm_base_add_listener(g.wm_base, &wm_base_listener, this);
     } else if (is == wp_viewporter_interface.name) {
         g.viewporter = bind<wp_viewporter>(registry, name, &wp_viewporter_interface, version, 1);

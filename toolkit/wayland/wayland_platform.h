@@ -20,6 +20,7 @@
 #include "toolkit/wayland/keyboard_map.h"
 #include "toolkit/wayland/output_layout.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -162,6 +163,10 @@ public:
     void keymap(uint32_t format, int fd, uint32_t size);
     void modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group);
     void key_pressed(uint32_t key);
+    void keyboard_left(wl_surface* surface);
+    // Before the first fullscreen scene maps: a GNOME Shell's Activities
+    // overview would show it only as a thumbnail, keys going to its search.
+    void leave_overview();
 
 private:
     // False when another full-screen saver holds the compositor's claim.
@@ -177,10 +182,14 @@ private:
     // asked of each window, then input; and around the loop's sleep, sending
     // what is queued and reading what came.
     void dispatch() override;
+    SteadyTime wake_by(SteadyTime wake, SteadyTime) override { return std::min(wake, focus_due_); }
     int prepare_wait() override;
     void finish_wait(bool readable) override;
     void deliver_input();
     std::vector<WaylandWindow*> windows() const;
+    // The scene that the compositor took the keyboard or the focus from
+    // gets it back or ends the saver; when to look again.
+    SteadyTime watch_focus(SteadyTime now);
     void hide_pointer();
     [[noreturn]] void connection_lost();
     double twips_per_pixel() const;
@@ -206,8 +215,14 @@ private:
     double pointer_x_ = 0, pointer_y_ = 0;
     int buttons_held_ = 0;
     KeyboardMap keys_;
+    bool had_keyboard_ = false;  // a scene has had the keyboard
+    bool had_focus_ = false;     // a fullscreen scene has been active
+    bool reclaimed_ = false;
+    SteadyTime focus_lost_{};    // no scene has the keyboard since; zero while one has
+    SteadyTime focus_due_ = SteadyTime::max();
     std::vector<Input> input_;
 
+    bool overview_left_ = false;
     int claim_fd_ = -1;  // the claim while this saver runs; closed with the process
     EventLoop loop_{*this};
 };

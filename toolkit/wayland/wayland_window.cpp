@@ -47,9 +47,17 @@ const xdg_surface_listener xdg_surface_listener_ = {
     .configure = surface_configure,
 };
 
-void toplevel_configure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*)
+void toplevel_configure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array* states)
 {
-    window_of(data).toplevel_configured(width, height);
+    bool activated = false, suspended = false;
+    const auto* state = static_cast<const uint32_t*>(states->data);
+    for (size_t i = 0; i < states->size / sizeof(uint32_t); ++i) {
+        activated = activated || state[i] == XDG_TOPLEVEL_STATE_ACTIVATED;
+#ifdef XDG_TOPLEVEL_STATE_SUSPENDED_SINCE_VERSION
+        suspended = suspended || state[i] == XDG_TOPLEVEL_STATE_SUSPENDED;
+#endif
+    }
+    window_of(data).toplevel_configured(width, height, activated, suspended);
 }
 
 void toplevel_close(void* data, xdg_toplevel*) { window_of(data).closed(); }
@@ -175,6 +183,7 @@ void WaylandWindow::place()
     } else if (g.wm_base) {
         // Without a layer shell: a fullscreen window on the output, which
         // the compositor may let other windows cover.
+        owner_.leave_overview();
         xdg_surface_ = xdg_wm_base_get_xdg_surface(g.wm_base, surface_);
         xdg_surface_add_listener(xdg_surface_, &xdg_surface_listener_, this);
         toplevel_ = xdg_surface_get_toplevel(xdg_surface_);
@@ -211,6 +220,7 @@ void WaylandWindow::unplace()
     placed_on_ = nullptr;
     buffers_.clear();
     configured_ = pending_configure_ = pending_resize_ = closed_ = false;
+    active_ = suspended_ = toplevel_active_ = toplevel_suspended_ = false;
     fractional_ = 0;
     width_ = height_ = toplevel_width_ = toplevel_height_ = 0;
     buffer_scale_ = 1;
@@ -225,9 +235,17 @@ void WaylandWindow::configured(uint32_t serial, int width, int height)
     pending_configure_ = true;
 }
 
+void WaylandWindow::toplevel_configured(int width, int height, bool activated, bool suspended)
+{
+    toplevel_width_ = width, toplevel_height_ = height;
+    toplevel_active_ = activated, toplevel_suspended_ = suspended;
+}
+
 void WaylandWindow::toplevel_acked(uint32_t serial)
 {
     configure_serial_ = serial;
+    active_ = toplevel_active_;
+    suspended_ = toplevel_suspended_;
     width_ = std::clamp(toplevel_width_, 0, 1 << 15);
     height_ = std::clamp(toplevel_height_, 0, 1 << 15);
     pending_configure_ = true;
@@ -281,6 +299,12 @@ void WaylandWindow::update()
         else if (xdg_surface_) xdg_surface_ack_configure(xdg_surface_, configure_serial_);
         pending_resize_ = pending_resize_ || !configured_;
         configured_ = true;
+        // Hidden under another window, or on no output at all: the saver
+        // does not go on unseen.
+        if (suspended_) {
+            form.destroyed_by_system();
+            return;
+        }
     }
     if (pending_resize_ && configured_) {
         pending_resize_ = false;
@@ -398,6 +422,20 @@ void WaylandWindow::present()
     b->busy = true;
     wanted_ = false;
 }
+
+void WaylandWindow::reclaim_keyboard()
+{
+    if (!layer_) return;
+    // A compositor may let a new window take the keyboard from an exclusive
+    // layer surface (KWin 6 does) and does not look again at the same value
+    // committed once more; a change from none to exclusive it does honour.
+    zwlr_layer_surface_v1_set_keyboard_interactivity(layer_, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE);
+    wl_surface_commit(surface_);
+    zwlr_layer_surface_v1_set_keyboard_interactivity(layer_, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+    wl_surface_commit(surface_);
+}
+
+void WaylandWindow::lost_to_system() { form_.destroyed_by_system(); }
 
 void WaylandWindow::deliver_motion(double x, double y, int buttons, int shift)
 {

@@ -66,11 +66,20 @@ public:
 
     // For the listeners, which only note what came.
     void configured(uint32_t serial, int width, int height);
-    void toplevel_configured(int width, int height) { toplevel_width_ = width, toplevel_height_ = height; }
+    void toplevel_configured(int width, int height, bool activated, bool suspended);
     void toplevel_acked(uint32_t serial);
     void closed() { closed_ = true; }
     void frame_done();
     void scale_preferred(uint32_t scale120) { fractional_ = scale120; pending_resize_ = true; }
+
+    // Focus. A fullscreen window is active while it has the keyboard; a
+    // layer surface that lost the keyboard asks for it once more.
+    bool is_toplevel() const { return toplevel_ != nullptr; }
+    bool active() const { return active_; }
+    void reclaim_keyboard();
+    // The compositor took the scene from the user: the saver ends as if
+    // its window had been closed.
+    void lost_to_system();
 
     struct Buffer;
 
@@ -105,6 +114,9 @@ private:
     uint32_t configure_serial_ = 0;
     int width_ = 0, height_ = 0;  // surface-local (logical) units
     int toplevel_width_ = 0, toplevel_height_ = 0;
+    bool toplevel_active_ = false, toplevel_suspended_ = false;
+    bool active_ = false;
+    bool suspended_ = false;
     uint32_t fractional_ = 0;     // preferred scale in 120ths, 0 for none
     int32_t buffer_scale_ = 1;
 

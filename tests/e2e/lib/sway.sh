@@ -113,6 +113,11 @@ add_output() {
     fail "sway cannot set $new_output to $mode at $x,$y"
 }
 
+# Switches an output off or on, or sets its scale.
+output_off() { swaymsg output "$1" disable >/dev/null; }
+output_on() { swaymsg output "$1" enable >/dev/null; }
+output_scale() { swaymsg output "$1" scale "$2" >/dev/null; }
+
 # Takes a screenshot of the output into the file.
 shot() { grim -o "$1" "$2"; }
 
@@ -171,3 +176,6 @@ pointer() {
 # The seat's pointer position as sway has it is not offered over IPC; what a
 # test can ask is whether the seat has a pointer at all.
 seat_has_pointer() { swaymsg -r -t get_seats | jq -e '.[0].capabilities | . % 2 == 1' >/dev/null; }
+
+# labwc in sway's place: its own session and output functions.
+[[ ${FROSTWISP_COMPOSITOR:-sway} == labwc ]] && source "$(dirname "${BASH_SOURCE[0]}")/labwc.sh"
