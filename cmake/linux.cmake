@@ -14,7 +14,6 @@ target_link_libraries(frostwisp_headless PUBLIC PkgConfig::FREETYPE PNG::PNG)
 
 # System services of a Linux process, without a display.
 file(GLOB LINUX_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/linux/*.cpp)
-list(FILTER LINUX_SOURCES EXCLUDE REGEX "/main\\.cpp$")
 add_library(frostwisp_linux STATIC ${LINUX_SOURCES})
 target_link_libraries(frostwisp_linux PUBLIC frostwisp_headless)
 
@@ -51,14 +50,13 @@ if(TARGET frostwisp_gtk)
 endif()
 
 # The program: the entry point picks the display.
-add_executable(frostwisp ${CMAKE_SOURCE_DIR}/toolkit/linux/main.cpp)
+add_executable(frostwisp ${CMAKE_SOURCE_DIR}/host/linux_main.cpp ${CMAKE_SOURCE_DIR}/host/render_main.cpp)
 target_link_libraries(frostwisp PRIVATE frostwisp_x11 frostwisp_wayland)
 
 # The idle watcher (--idle): the sessions' idle sources and the watcher that
 # starts the saver. KDE's idle protocol comes from Debian's plasma-wayland-protocols.
 find_package(PlasmaWaylandProtocols REQUIRED)
 file(GLOB IDLE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/idle/*.cpp)
-list(FILTER IDLE_SOURCES EXCLUDE REGEX "/idle_main\\.cpp$")
 add_library(frostwisp_idle STATIC ${IDLE_SOURCES})
 foreach(protocol staging/ext-idle-notify/ext-idle-notify-v1.xml ${PLASMA_WAYLAND_PROTOCOLS_DIR}/idle.xml)
   frostwisp_wayland_protocol(frostwisp_idle ${protocol})
@@ -68,7 +66,7 @@ target_link_libraries(frostwisp PRIVATE frostwisp_idle)
 # The watcher waits for the whole session as a program of its own that links
 # only what it uses (no GTK), which frostwisp --idle runs in its place.
 include(GNUInstallDirs)
-add_executable(frostwisp-idle ${CMAKE_SOURCE_DIR}/toolkit/idle/idle_main.cpp)
+add_executable(frostwisp-idle ${CMAKE_SOURCE_DIR}/host/idle_main.cpp)
 target_link_libraries(frostwisp-idle PRIVATE frostwisp_idle)
 target_link_options(frostwisp-idle PRIVATE -Wl,--as-needed)
 file(RELATIVE_PATH idle_from_bin /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${CMAKE_INSTALL_LIBEXECDIR}/frostwisp/frostwisp-idle)

@@ -8,7 +8,6 @@ set_property(TARGET frostwisp_headless PROPERTY SOURCES ${headless_sources})
 
 # The Win32 backend, shared by the program and its unit tests.
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/toolkit/win32/*.cpp)
-list(REMOVE_ITEM WIN32_SOURCES ${CMAKE_SOURCE_DIR}/toolkit/win32/main.cpp)
 add_library(frostwisp_win32 STATIC ${WIN32_SOURCES})
 target_link_libraries(frostwisp_win32 PUBLIC frostwisp_core gdi32 user32 advapi32 shell32 comctl32 version)
 # Windows 7 headers: per-monitor DPI comes from the manifest, not from code.
@@ -38,7 +37,7 @@ configure_file(${CMAKE_SOURCE_DIR}/toolkit/win32/frostwisp.rc.in ${CMAKE_BINARY_
 set_source_files_properties(${CMAKE_BINARY_DIR}/generated/frostwisp.rc PROPERTIES
   OBJECT_DEPENDS "${rc_pictures};${FROSTWISP_MANIFEST};${FROSTWISP_RC_ICON}")
 
-add_executable(frostwisp_scr WIN32 ${CMAKE_SOURCE_DIR}/toolkit/win32/main.cpp ${CMAKE_BINARY_DIR}/generated/frostwisp.rc)
+add_executable(frostwisp_scr WIN32 ${CMAKE_SOURCE_DIR}/host/win32_main.cpp ${CMAKE_BINARY_DIR}/generated/frostwisp.rc)
 target_link_libraries(frostwisp_scr PRIVATE frostwisp_win32)
 set_target_properties(frostwisp_scr PROPERTIES
   OUTPUT_NAME frostwisp SUFFIX .scr RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

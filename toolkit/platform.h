@@ -4,9 +4,10 @@
 // through platform().
 //
 // The flow of control of one run:
-// 1. The entry point (toolkit/linux/main.cpp, toolkit/win32/main.cpp, or the
-//    off-screen renderer's run_render) picks the backend from the command
-//    line and the session, and installs it.
+// 1. The entry point (host/linux_main.cpp, host/win32_main.cpp, or the
+//    off-screen renderer in host/render_main.cpp) picks the backend from the
+//    command line and the session, builds the run's settings store once, and
+//    hands both to run_saver (host/run_saver.h), which installs the backend.
 // 2. Saver::Main reads the settings and dispatches on the switch: the
 //    full-screen saver loads one frmMain per monitor, /P the preview inside
 //    the given window, /C the settings dialog; switches that open nothing
@@ -19,9 +20,10 @@
 //    that Form lists.
 // 4. The input rule is the scene's: a key, a click or a move of more than a
 //    few pixels calls Saver::exitScreensaver, which unloads the forms.
-// 5. The loop returns once no form is loaded (or a signal ends it); the entry
-//    point discards what is left and returns the status. end_program() and
-//    ProgramEnd end the program from anywhere in between.
+// 5. The loop returns once no form is loaded (or a signal ends it);
+//    run_saver discards what is left while the backend still lives, and the
+//    entry point returns the status. end_program() and ProgramEnd end the
+//    program from anywhere in between.
 #pragma once
 
 #include "toolkit/canvas.h"

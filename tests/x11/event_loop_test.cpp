@@ -4,6 +4,7 @@
 // GoogleTest before Xlib, whose macros (None, Bool) would break it.
 #include <gtest/gtest.h>
 
+#include "toolkit/headless/headless_platform.h"
 #include "toolkit/form.h"
 #include "toolkit/x11/x11_platform.h"
 
@@ -25,7 +26,7 @@ protected:
     {
         Display* display = XOpenDisplay(nullptr);
         if (!display) GTEST_SKIP() << "no X display";
-        platform_ = std::make_unique<X11Platform>(display, std::vector<std::string>{"/S"}, SettingOverrides{});
+        platform_ = std::make_unique<X11Platform>(display, std::vector<std::string>{"/S"}, settings_);
         install_platform(platform_.get());
     }
     void TearDown() override
@@ -35,6 +36,7 @@ protected:
     }
     EventLoop& loop() { return platform_->loop(); }
 
+    MemoryStore settings_;
     std::unique_ptr<X11Platform> platform_;
 };
 

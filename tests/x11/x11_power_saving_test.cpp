@@ -5,6 +5,7 @@
 // GoogleTest before Xlib, whose None macro would break it.
 #include <gtest/gtest.h>
 
+#include "toolkit/headless/headless_platform.h"
 #include "toolkit/form.h"
 #include "toolkit/x11/x11_platform.h"
 
@@ -77,7 +78,8 @@ TEST(X11PowerSaving, FramesWaitWhileTheOutputsAreOff)
     Display* display = XOpenDisplay(nullptr);
     if (!display) GTEST_SKIP() << "no X display";
     const auto start = Clock::now();
-    X11Platform platform(display, {"/S"}, {});
+    MemoryStore settings;
+    X11Platform platform(display, {"/S"}, settings);
     auto owned = std::make_unique<ClockedPower>(start);
     ClockedPower& power = *owned;
     platform.use_display_power(std::move(owned));

@@ -1,11 +1,8 @@
 #include "toolkit/headless/render.h"
 
-#include "host/saver.h"
-#include "scene/frm_main.h"
 #include "toolkit/bitmap.h"
 #include "toolkit/clock_text.h"
 #include "toolkit/freetype/freetype_text.h"
-#include "toolkit/headless/headless_platform.h"
 #include "toolkit/headless/png.h"
 #include "toolkit/monitors.h"
 #include "toolkit/runtime_error.h"
@@ -119,15 +116,20 @@ Image screen_picture(int width, int height)
 
 }  // namespace
 
-int run_render(const std::vector<std::string>& arguments, RenderServices services)
+std::optional<RenderJob> prepare_render(const std::vector<std::string>& arguments, RenderServices services)
 {
     RenderArguments args;
     if (const std::string problem = parse(arguments, args); !problem.empty()) {
         std::fprintf(stderr, "frostwisp --render: %s; %s\n", problem.c_str(), usage);
-        return 2;
+        return std::nullopt;
     }
 
-    HeadlessOptions options;
+    RenderJob job;
+    job.out = args.out;
+    job.width = args.width;
+    job.height = args.height;
+    job.ticks = args.ticks;
+    HeadlessOptions& options = job.options;
     options.command_text = "/S";
     options.program_file = services.program_file;
     options.user_state_dir = services.user_state_dir;
@@ -148,29 +150,18 @@ int run_render(const std::vector<std::string>& arguments, RenderServices service
     if (!args.desktop.empty()) {
         if (const std::string problem = read_desktop_picture(args.desktop, options.desktop); !problem.empty()) {
             std::fprintf(stderr, "frostwisp --render: '%s' %s; %s\n", args.desktop.c_str(), problem.c_str(), usage);
-            return 2;
+            return std::nullopt;
         }
     }
     if (services.append_log) options.append_log = std::move(services.append_log);
+    return job;
+}
 
-    HeadlessPlatform backend(std::move(options));
-    install_platform(&backend);
-    int status = 0;
-    try {
-        Saver::Main();
-        backend.run_ticks(args.ticks);
-        if (Forms::count() == 0) throw ProgramEnd{1};
-        if (!write_png(args.out, screen_picture(args.width, args.height))) {
-            std::fprintf(stderr, "frostwisp --render: cannot write '%s'\n", args.out.c_str());
-            status = 1;
-        }
-    } catch (const ProgramEnd&) {
-        std::fprintf(stderr, "frostwisp --render: the scene ended on a run-time error (see frostwisp.EPT)\n");
-        status = 1;
-    }
-    Forms::discard_all();
-    install_platform(nullptr);
-    return status;
+bool write_render_picture(const RenderJob& job)
+{
+    if (write_png(job.out, screen_picture(job.width, job.height))) return true;
+    std::fprintf(stderr, "frostwisp --render: cannot write '%s'\n", job.out.c_str());
+    return false;
 }
 
 std::string read_desktop_picture(const std::filesystem::path& path, Image& picture)

@@ -1,5 +1,6 @@
-// The off-screen renderer: runs the full-screen scene on the headless backend
-// for a number of ticks and writes the window's picture as a PNG.
+// The off-screen renderer's parts: its arguments, the headless screen they
+// describe and the picture of it as a PNG. The entry point runs the
+// full-screen saver on that screen for a number of ticks in between.
 //
 //   frostwisp --render OUT.png [--size WxH | --monitors WxH+X+Y[,WxH+X+Y...]]
 //             [--ticks N] [--clock YYYY-MM-DDTHH:MM:SS] [--desktop IMAGE]
@@ -10,11 +11,13 @@
 #pragma once
 
 #include "toolkit/canvas.h"
+#include "toolkit/headless/headless_platform.h"
 #include "toolkit/settings_store.h"
 
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -30,9 +33,23 @@ struct RenderServices {
     std::function<bool(const std::filesystem::path&, std::string_view, uintmax_t)> append_log;
 };
 
-// arguments: everything after "--render". Returns the process exit status; a
-// bad argument prints a one-line usage error to standard error and gives 2.
-int run_render(const std::vector<std::string>& arguments, RenderServices services);
+// One render: the headless screen to run the saver on, how many ticks, and
+// where its picture goes.
+struct RenderJob {
+    std::filesystem::path out;
+    int width = 0;
+    int height = 0;
+    int ticks = 0;
+    HeadlessOptions options;
+};
+
+// arguments: everything after "--render". A bad argument, or a --desktop
+// picture that cannot be used, prints a one-line usage error to standard
+// error and gives nothing.
+std::optional<RenderJob> prepare_render(const std::vector<std::string>& arguments, RenderServices services);
+// What the screen shows now (every scene at its place, black elsewhere),
+// written as a PNG; false, with a line on standard error, when it cannot be.
+bool write_render_picture(const RenderJob& job);
 
 // The picture that --desktop names: a regular file (links followed) of at
 // most max_desktop_file_size bytes that holds a PNG or a BMP picture. Returns

@@ -34,8 +34,8 @@ std::filesystem::path xdg(const char* variable, const char* fallback)
 
 }  // namespace
 
-LinuxPlatform::LinuxPlatform(std::vector<std::string> arguments)
-    : arguments_(std::move(arguments)), store_(config_home())
+LinuxPlatform::LinuxPlatform(std::vector<std::string> arguments, SettingsStore& settings)
+    : arguments_(std::move(arguments)), settings_(settings)
 {
 }
 

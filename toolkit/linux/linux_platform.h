@@ -1,11 +1,10 @@
 // The system services of a Linux process, shared by the X11 and Wayland
 // backends and the platform of a program without a display: clock, version
-// record, locale, the settings file, the state folder and opening addresses;
+// record, locale, the run's settings, the state folder and opening addresses;
 // the off-screen renderer uses its folders and its log file. Windows and
 // their event loop are the subclass's business.
 #pragma once
 
-#include "toolkit/linux/ini_store.h"
 #include "toolkit/platform.h"
 
 #include <string>
@@ -15,8 +14,10 @@ namespace fw {
 
 class LinuxPlatform : public Platform {
 public:
-    // The arguments after the program name.
-    explicit LinuxPlatform(std::vector<std::string> arguments);
+    // The arguments after the program name, and the run's settings (the
+    // user's file with the command line's one-run values over it), which
+    // the entry point builds once and keeps while the platform lives.
+    LinuxPlatform(std::vector<std::string> arguments, SettingsStore& settings);
 
     std::string command_text() const override;
     std::filesystem::path program_file() const override;
@@ -34,7 +35,7 @@ public:
     bool verify_screensave_password(NativeHandle) override { return true; }
     void change_screensave_password(NativeHandle) override {}
     void open_url(const std::string& url) override;
-    SettingsStore& settings() override { return store_; }
+    SettingsStore& settings() override { return settings_; }
     // state_home() / "frostwisp".
     std::filesystem::path user_state_dir() const override;
     bool append_log(const std::filesystem::path& file, std::string_view text, uintmax_t rotate_at) override
@@ -58,7 +59,7 @@ public:
 
 private:
     std::vector<std::string> arguments_;
-    IniStore store_;
+    SettingsStore& settings_;
 };
 
 }  // namespace fw

@@ -1,6 +1,5 @@
 #include "toolkit/wayland/wayland_platform.h"
 
-#include "host/saver.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
 #include "toolkit/linux/compositor_socket.h"
@@ -59,14 +58,14 @@ template <class T> T* bind(wl_registry* registry, uint32_t name, const wl_interf
 }  // namespace
 
 std::unique_ptr<WaylandPlatform> WaylandPlatform::connect(std::vector<std::string> arguments,
-                                                          SettingOverrides overrides, std::string* failure)
+                                                          SettingsStore& settings, std::string* failure)
 {
     wl_display* display = wl_display_connect(nullptr);
     if (!display) {
         if (failure) *failure = no_compositor_reason(errno);
         return nullptr;
     }
-    std::unique_ptr<WaylandPlatform> platform(new WaylandPlatform(display, std::move(arguments), overrides));
+    std::unique_ptr<WaylandPlatform> platform(new WaylandPlatform(display, std::move(arguments), settings));
     // The globals, then what the outputs and the seat tell about themselves.
     if (wl_display_roundtrip(display) < 0 || wl_display_roundtrip(display) < 0) {
         if (failure) *failure = no_compositor_reason(0);
@@ -80,10 +79,9 @@ std::unique_ptr<WaylandPlatform> WaylandPlatform::connect(std::vector<std::strin
     return platform;
 }
 
-WaylandPlatform::WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingOverrides overrides)
-    : LinuxPlatform(std::move(arguments)),
-      display_(display),
-      settings_(LinuxPlatform::settings(), overrides, std::string(Saver::app_name), std::string(Saver::section_name))
+WaylandPlatform::WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingsStore& settings)
+    : LinuxPlatform(std::move(arguments), settings),
+      display_(display)
 {
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &registry_listener, this);

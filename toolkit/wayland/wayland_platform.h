@@ -16,7 +16,6 @@
 #include "toolkit/linux/command_line.h"
 #include "toolkit/linux/event_loop.h"
 #include "toolkit/linux/linux_platform.h"
-#include "toolkit/linux/override_store.h"
 #include "toolkit/wayland/keyboard_map.h"
 #include "toolkit/wayland/output_layout.h"
 
@@ -86,7 +85,7 @@ class WaylandPlatform : public LinuxPlatform, private LoopConnection {
 public:
     // Connects to the compositor that WAYLAND_DISPLAY names; nothing when
     // none answers there, and then failure says where and why.
-    static std::unique_ptr<WaylandPlatform> connect(std::vector<std::string> arguments, SettingOverrides overrides,
+    static std::unique_ptr<WaylandPlatform> connect(std::vector<std::string> arguments, SettingsStore& settings,
                                                     std::string* failure = nullptr);
     ~WaylandPlatform() override;
 
@@ -100,7 +99,6 @@ public:
     // Hides the pointer over the program's surfaces.
     void show_cursor(bool show) override;
     void beep() override {}
-    SettingsStore& settings() override { return settings_; }
     // The bounding box of the outputs, in screen coordinates.
     int screen_width_px() const override;
     int screen_height_px() const override;
@@ -177,7 +175,7 @@ private:
     // Asks for the output's logical geometry (xdg-output).
     void describe_logically(WaylandOutput& output);
 
-    WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingOverrides overrides);
+    WaylandPlatform(wl_display* display, std::vector<std::string> arguments, SettingsStore& settings);
     // The connection's part of each round of the loop: what the compositor
     // asked of each window, then input; and around the loop's sleep, sending
     // what is queued and reading what came.
@@ -201,7 +199,6 @@ private:
     wl_registry* registry_ = nullptr;
     WaylandGlobals globals_;
     std::vector<std::unique_ptr<WaylandOutput>> outputs_;
-    OverrideStore settings_;
     bool dialogs_ready_ = false;
     bool pointer_hidden_ = false;
     bool monitors_dirty_ = false;

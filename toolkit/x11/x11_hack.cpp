@@ -37,9 +37,9 @@ void root_position(Display* display, Window window, int& x, int& y)
 
 }  // namespace
 
-X11HackPlatform::X11HackPlatform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides,
+X11HackPlatform::X11HackPlatform(Display* display, std::vector<std::string> arguments, SettingsStore& settings,
                                  HackTarget target)
-    : X11Platform(display, std::move(arguments), overrides), target_(target)
+    : X11Platform(display, std::move(arguments), settings), target_(target)
 {
 }
 

@@ -10,7 +10,7 @@ namespace fw {
 
 class X11HackPlatform : public X11Platform {
 public:
-    X11HackPlatform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides,
+    X11HackPlatform(Display* display, std::vector<std::string> arguments, SettingsStore& settings,
                     HackTarget target);
 
     // The daemon is the screen saver and decides about the pointer.

@@ -1,6 +1,5 @@
 #include "toolkit/x11/x11_platform.h"
 
-#include "host/saver.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
 #include "toolkit/linux/screen_dpi.h"
@@ -21,10 +20,9 @@
 
 namespace fw {
 
-X11Platform::X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides)
-    : LinuxPlatform(std::move(arguments)),
+X11Platform::X11Platform(Display* display, std::vector<std::string> arguments, SettingsStore& settings)
+    : LinuxPlatform(std::move(arguments), settings),
       display_(display),
-      settings_(LinuxPlatform::settings(), overrides, std::string(Saver::app_name), std::string(Saver::section_name)),
       xft_dpi_(xft_dpi(XResourceManagerString(display))),
       dpi_(xft_dpi_.value_or(96.0)),
       wm_delete_window_(XInternAtom(display, "WM_DELETE_WINDOW", False)),

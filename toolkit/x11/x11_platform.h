@@ -13,7 +13,6 @@
 #include "toolkit/linux/command_line.h"
 #include "toolkit/linux/event_loop.h"
 #include "toolkit/linux/linux_platform.h"
-#include "toolkit/linux/override_store.h"
 #include "toolkit/x11/power_saving.h"
 
 #include <X11/Xlib.h>
@@ -35,7 +34,7 @@ std::unique_ptr<DisplayPower> make_dpms_power(Display* display);
 class X11Platform : public LinuxPlatform, private LoopConnection {
 public:
     // Takes over display and closes it when destroyed.
-    X11Platform(Display* display, std::vector<std::string> arguments, SettingOverrides overrides);
+    X11Platform(Display* display, std::vector<std::string> arguments, SettingsStore& settings);
     ~X11Platform() override;
 
     // The X server's own screen saver is held off only while the activation
@@ -51,7 +50,6 @@ public:
     // Hides the pointer over the program's windows.
     void show_cursor(bool show) override;
     void beep() override;
-    SettingsStore& settings() override { return settings_; }
     int screen_width_px() const override;
     int screen_height_px() const override;
     // At Xft.dpi; once the dialogs' toolkit is open, at the resolution its
@@ -118,7 +116,6 @@ private:
     bool claim_display();
 
     Display* display_;
-    OverrideStore settings_;
     std::optional<double> xft_dpi_;
     double dpi_;  // Xft.dpi, or 96
     bool pointer_hidden_ = false;

@@ -5,12 +5,13 @@
 // hack (-root, -window-id, XSCREENSAVER_WINDOW) always on X, whose windows
 // they are given. --wayland and --x11 choose for the others. Without a
 // display only the switches that open no window succeed.
+#include "host/render_main.h"
+#include "host/run_saver.h"
 #include "host/saver.h"
 #include "toolkit/idle/idle_command.h"
 #include "toolkit/idle/watch.h"
 #include "toolkit/form.h"
 #include "toolkit/freetype/freetype_text.h"
-#include "toolkit/headless/render.h"
 #include "toolkit/linux/command_line.h"
 #include "toolkit/linux/ini_store.h"
 #include "toolkit/linux/linux_platform.h"
@@ -29,6 +30,15 @@
 
 namespace {
 
+// The settings of one run: the user's file, with the values the command line
+// gives for this run alone read over it.
+std::unique_ptr<fw::SettingsStore> run_settings(const fw::SettingOverrides& overrides)
+{
+    return std::make_unique<fw::OverrideStore>(std::make_unique<fw::IniStore>(fw::LinuxPlatform::config_home()),
+                                               overrides, std::string(fw::Saver::app_name),
+                                               std::string(fw::Saver::section_name));
+}
+
 int render(const std::vector<std::string>& arguments)
 {
     const fw::ParsedCommandLine parsed = fw::parse_command_line(arguments, fw::FlagSyntax::render);
@@ -37,9 +47,7 @@ int render(const std::vector<std::string>& arguments)
         return 2;
     }
     fw::RenderServices services;
-    services.settings = std::make_unique<fw::OverrideStore>(
-        std::make_unique<fw::IniStore>(fw::LinuxPlatform::config_home()), parsed.command.overrides,
-        std::string(fw::Saver::app_name), std::string(fw::Saver::section_name));
+    services.settings = run_settings(parsed.command.overrides);
     std::error_code ec;
     services.program_file = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) services.program_file = "frostwisp";
@@ -54,13 +62,10 @@ int render(const std::vector<std::string>& arguments)
 // the program with a line that says why.
 class NoDisplayPlatform : public fw::LinuxPlatform {
 public:
-    NoDisplayPlatform(std::vector<std::string> arguments, fw::SettingOverrides overrides)
-        : LinuxPlatform(std::move(arguments)),
-          settings_(LinuxPlatform::settings(), overrides, std::string(fw::Saver::app_name),
-                    std::string(fw::Saver::section_name))
+    NoDisplayPlatform(std::vector<std::string> arguments, fw::SettingsStore& settings)
+        : LinuxPlatform(std::move(arguments), settings)
     {
     }
-    fw::SettingsStore& settings() override { return settings_; }
     void set_screensaver_active(bool) override {}
     void set_screensaver_running(bool) override {}
     void show_cursor(bool) override {}
@@ -87,40 +92,18 @@ public:
     {
         return fw::make_freetype_renderer(font, 96.0);
     }
-
-private:
-    fw::OverrideStore settings_;
 };
 
-int run_without_display(const fw::CommandLine& command)
+int run_without_display(const fw::CommandLine& command, fw::SettingsStore& settings)
 {
-    NoDisplayPlatform platform(command.saver_arguments, command.overrides);
-    fw::install_platform(&platform);
-    int status = 0;
-    try {
-        fw::Saver::Main();
-    } catch (const fw::ProgramEnd& end) {
-        status = end.exit_code;
-    }
-    fw::Forms::discard_all();
-    fw::install_platform(nullptr);
-    return status;
+    NoDisplayPlatform platform(command.saver_arguments, settings);
+    return fw::run_saver(platform, {}).value_or(0);
 }
 
+// The windows and their buffers go while the connection is still open.
 int run_on_wayland(std::unique_ptr<fw::WaylandPlatform> platform)
 {
-    int status = 0;
-    fw::install_platform(platform.get());
-    try {
-        fw::Saver::Main();
-        platform->loop().run();
-    } catch (const fw::ProgramEnd& end) {
-        status = end.exit_code;
-    }
-    // The surfaces and their buffers go while the connection is still open.
-    fw::Forms::discard_all();
-    fw::install_platform(nullptr);
-    return status;
+    return fw::run_saver(*platform, [&] { platform->loop().run(); }).value_or(0);
 }
 
 // The saver's switch as it dispatches on it: the first two characters, in
@@ -179,6 +162,7 @@ int main(int argc, char** argv)
         return fw::change_autostart(idle, fw::LinuxPlatform::config_home(), program);
     }
 
+    const std::unique_ptr<fw::SettingsStore> settings = run_settings(parsed.command.overrides);
     const fw::HackRequest hack_request = fw::hack_target(parsed.command, std::getenv("XSCREENSAVER_WINDOW"));
     if (!hack_request.error.empty()) {
         std::fprintf(stderr, "%s\n", hack_request.error.c_str());
@@ -199,7 +183,7 @@ int main(int argc, char** argv)
         if (wayland_asked) return nullptr;
         wayland_asked = true;
         std::string failure;
-        auto platform = fw::WaylandPlatform::connect(parsed.command.saver_arguments, parsed.command.overrides, &failure);
+        auto platform = fw::WaylandPlatform::connect(parsed.command.saver_arguments, *settings, &failure);
         if (!platform) std::fprintf(stderr, "frostwisp: no Wayland compositor answers at %s\n", failure.c_str());
         return platform;
     };
@@ -215,7 +199,7 @@ int main(int argc, char** argv)
     Display* display = XOpenDisplay(nullptr);
     if (!display && !x_only && choice == fw::DisplayChoice::automatic && session)
         if (auto platform = wayland()) return run_on_wayland(std::move(platform));
-    if (!display) return run_without_display(parsed.command);
+    if (!display) return run_without_display(parsed.command, *settings);
     fw::install_x_error_handler();
 
     if (hack && !hack->root && !window_exists(display, hack->window)) {
@@ -224,25 +208,11 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    int status = 0;
-    {
-        std::unique_ptr<fw::X11Platform> owned;
-        if (hack)
-            owned = std::make_unique<fw::X11HackPlatform>(display, parsed.command.saver_arguments,
-                                                          parsed.command.overrides, *hack);
-        else
-            owned = std::make_unique<fw::X11Platform>(display, parsed.command.saver_arguments, parsed.command.overrides);
-        fw::X11Platform& platform = *owned;
-        fw::install_platform(&platform);
-        try {
-            fw::Saver::Main();
-            platform.loop().run();
-        } catch (const fw::ProgramEnd& end) {
-            status = end.exit_code;
-        }
-        // The windows and their images go while the display is still open.
-        fw::Forms::discard_all();
-        fw::install_platform(nullptr);
-    }
-    return status;
+    std::unique_ptr<fw::X11Platform> platform;
+    if (hack)
+        platform = std::make_unique<fw::X11HackPlatform>(display, parsed.command.saver_arguments, *settings, *hack);
+    else
+        platform = std::make_unique<fw::X11Platform>(display, parsed.command.saver_arguments, *settings);
+    // The windows and their images go while the display is still open.
+    return fw::run_saver(*platform, [&] { platform->loop().run(); }).value_or(0);
 }

@@ -1,7 +1,7 @@
 // The Windows program's entry point: the screen saver frostwisp.scr.
+#include "host/run_saver.h"
 #include "host/saver.h"
 #include "toolkit/form.h"
-#include "toolkit/runtime_error.h"
 #include "toolkit/win32/win32_platform.h"
 #include "toolkit/win32/win32_window.h"
 
@@ -16,10 +16,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     InitCommonControlsEx(&controls);
 
     fw::Win32Platform platform;
-    fw::install_platform(&platform);
-    int status = 0;
-    try {
-        fw::Saver::Main();
+    const int status = fw::run_saver(platform, [] {
         MSG msg;
         while (fw::Forms::count() > 0 && GetMessageW(&msg, nullptr, 0, 0) > 0) {
             if (!fw::Win32Window::navigate_dialog(msg)) {
@@ -29,9 +26,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
             fw::Forms::release_unloaded();
         }
         fw::Forms::release_unloaded();
-    } catch (const fw::ProgramEnd& end) {
-        status = end.exit_code;
-    }
+    }).value_or(0);
     // Start-up switched the system's screen saver off in every mode; only the
     // full-screen saver's own ending switches it on again. The settings
     // dialog, the preview (which the control panel starts whenever its page
