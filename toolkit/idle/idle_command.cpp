@@ -1,5 +1,7 @@
 #include "toolkit/idle/idle_command.h"
 
+#include "toolkit/linux/command_line.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,27 +19,6 @@ namespace fw {
 namespace {
 
 constexpr double kMaxMinutes = 1440;
-
-// Digits with at most one '.' or ','; the text with a '.'.
-std::optional<std::string> minutes_text(std::string_view text)
-{
-    if (text.empty() || text.size() > 12) return std::nullopt;
-    std::string plain;
-    bool point = false, digit = false;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            digit = true;
-            plain += c;
-        } else if ((c == '.' || c == ',') && !point) {
-            point = true;
-            plain += '.';
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!digit) return std::nullopt;
-    return plain;
-}
 
 // A value for an optional minutes argument: the attached one, else the next
 // argument unless it is a flag or a switch.
@@ -96,7 +77,7 @@ IdleRequest take_idle_flags(const std::vector<std::string>& arguments)
             continue;
         }
         if (!value) continue;
-        const std::optional<std::string> text = minutes_text(*value);
+        const std::optional<std::string> text = decimal_text(*value, 12);
         double minutes = 0;
         if (text) std::from_chars(text->data(), text->data() + text->size(), minutes);
         if (!text || minutes <= 0 || minutes > kMaxMinutes) {

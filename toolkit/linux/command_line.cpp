@@ -27,27 +27,12 @@ std::optional<int> whole_number(std::string_view text, int low, int high)
     return value;
 }
 
-// Digits with at most one '.' or ',' among them (the locale of whoever wrote
-// the command line is unknown).
 std::optional<double> real_number(std::string_view text, double low, double high)
 {
-    if (text.empty() || text.size() > 20) return std::nullopt;
-    std::string plain;
-    bool point = false, digit = false;
-    for (char c : text) {
-        if (c >= '0' && c <= '9') {
-            digit = true;
-            plain += c;
-        } else if ((c == '.' || c == ',') && !point) {
-            point = true;
-            plain += '.';
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (!digit) return std::nullopt;
+    const std::optional<std::string> plain = decimal_text(text, 20);
+    if (!plain) return std::nullopt;
     double value = 0;
-    std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    std::from_chars(plain->data(), plain->data() + plain->size(), value);
     if (value < low || value > high) return std::nullopt;
     return value;
 }
@@ -237,6 +222,26 @@ std::string usage_text()
            "  --background NAME    black, blue, gray, desktop or random\n"
            "\n"
            "  --help               this text\n";
+}
+
+std::optional<std::string> decimal_text(std::string_view text, size_t longest)
+{
+    if (text.empty() || text.size() > longest) return std::nullopt;
+    std::string plain;
+    bool point = false, digit = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            digit = true;
+            plain += c;
+        } else if ((c == '.' || c == ',') && !point) {
+            point = true;
+            plain += '.';
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digit) return std::nullopt;
+    return plain;
 }
 
 }  // namespace fw

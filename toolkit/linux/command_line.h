@@ -61,6 +61,10 @@ ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments, 
 // A window id as X clients write it: "0x" and hex digits, or decimal. Nothing
 // for any other text, for 0, and for values that do not fit 32 bits.
 std::optional<unsigned long> parse_window_id(std::string_view text);
+// A decimal as the command line takes it: digits with at most one '.' or ','
+// among them (the locale of whoever wrote it is unknown), at most longest
+// characters. The same number with a '.', or nothing.
+std::optional<std::string> decimal_text(std::string_view text, size_t longest);
 
 // Where the hack draws: the window of -window-id, else the one named by the
 // XSCREENSAVER_WINDOW variable (xscreensaver_window may be null), else the root
