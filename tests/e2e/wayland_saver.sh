@@ -181,6 +181,13 @@ note "the compositor went away: status 1 after ${waited_ms} ms: $(cat "$wl_tmp/s
 # monitor back from standby): sway moves the cursor and the program sees it
 # enter without motion; that is nobody's doing, and the saver runs on. A
 # 3-pixel step still ends it afterwards.
+# sway's own commands rearrange and scale the outputs.
+if [[ ${FROSTWISP_COMPOSITOR:-sway} != sway ]]; then
+  note "outputs rearranged, scale 3: checked on sway only"
+  note ok
+  exit 0
+fi
+
 # The virtual pointer of the compositor before goes with its input closed.
 new_pointer() {
   eval "exec ${POINTER[1]}>&-"
@@ -212,10 +219,17 @@ sway_session
 swaymsg output HEADLESS-1 scale 3 >/dev/null || fail "sway cannot set scale 3"
 second=HEADLESS-1
 new_pointer
-start_with_pointer_at 300 200 /S
-steps "1 0" "0 1"
-sleep 0.3
-running "$saver_pid" || fail "steps of 1 logical pixel at scale 3 ended the saver"
+WAYLAND_DEBUG=1 start_with_pointer_at 300 200 /S
+# sway 1.10 may keep the enter from the scene until the pointer's next event,
+# and the first event is then the user's doing whatever it was (a click shows
+# no other way): the threshold is measured from a known position only.
+if grep -q 'wl_pointer[@#][0-9]*\.enter(' "$e2e_tmp/saver.err"; then
+  steps "1 0" "0 1"
+  sleep 0.3
+  running "$saver_pid" || fail "steps of 1 logical pixel at scale 3 ended the saver"
+else
+  note "scale 3: the compositor has not told the scene where the pointer is; 1-pixel steps not checked"
+fi
 steps "3 0"
 ends_after "a 3-pixel step at scale 3"
 

@@ -40,15 +40,15 @@ void pointer_button(void* data, wl_pointer*, uint32_t, uint32_t time, uint32_t b
 {
     self(data).pointer_button(time, button, state == WL_POINTER_BUTTON_STATE_PRESSED);
 }
-// The wheel means nothing to the forms.
-void pointer_axis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
-void pointer_frame(void*, wl_pointer*) {}
-void pointer_axis_source(void*, wl_pointer*, uint32_t) {}
-void pointer_axis_stop(void*, wl_pointer*, uint32_t, uint32_t) {}
-void pointer_axis_discrete(void*, wl_pointer*, uint32_t, int32_t) {}
-void pointer_axis_value120(void*, wl_pointer*, uint32_t, int32_t) {}
+// The wheel means nothing to the forms; it only makes its frame no empty one.
+void pointer_axis(void* data, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) { self(data).pointer_scrolled(); }
+void pointer_frame(void* data, wl_pointer*) { self(data).pointer_framed(); }
+void pointer_axis_source(void* data, wl_pointer*, uint32_t) { self(data).pointer_scrolled(); }
+void pointer_axis_stop(void* data, wl_pointer*, uint32_t, uint32_t) { self(data).pointer_scrolled(); }
+void pointer_axis_discrete(void* data, wl_pointer*, uint32_t, int32_t) { self(data).pointer_scrolled(); }
+void pointer_axis_value120(void* data, wl_pointer*, uint32_t, int32_t) { self(data).pointer_scrolled(); }
 #ifdef WL_POINTER_AXIS_RELATIVE_DIRECTION_SINCE_VERSION
-void pointer_axis_relative_direction(void*, wl_pointer*, uint32_t, uint32_t) {}
+void pointer_axis_relative_direction(void* data, wl_pointer*, uint32_t, uint32_t) { self(data).pointer_scrolled(); }
 #endif
 
 // libwayland 1.22 added a member; its headers say so with the version macro.
@@ -126,6 +126,7 @@ void WaylandPlatform::seat_capabilities(uint32_t caps)
 
 void WaylandPlatform::pointer_entered(uint32_t serial, wl_surface* surface, double x, double y)
 {
+    pointer_event_in_frame_ = true;
     enter_serial_ = serial;
     pointer_surface_ = surface;
     pointer_x_ = x, pointer_y_ = y;
@@ -138,18 +139,24 @@ void WaylandPlatform::pointer_entered(uint32_t serial, wl_surface* surface, doub
                            return o->changed;
                        });
     outputs_moved_ = false;
+    // Where the pointer was is not known (the run's first enter, or one
+    // that only places it): whether the user did it shows in the frames.
+    if (moved || !pointer_entered_before_) placing_enter_frames_ = 2;
+    pointer_entered_before_ = true;
     input_.push_back(
         {moved ? Input::Kind::placed : Input::Kind::enter, surface, x, y, 0, 0, buttons_held_, keys_.shift()});
 }
 
 void WaylandPlatform::pointer_left(wl_surface* surface)
 {
+    pointer_event_in_frame_ = true;
     if (pointer_surface_ == surface) pointer_surface_ = nullptr;
     buttons_held_ = 0;
 }
 
 void WaylandPlatform::pointer_moved(double x, double y)
 {
+    pointer_event_in_frame_ = true;
     pointer_x_ = x, pointer_y_ = y;
     outputs_moved_ = false;
     if (pointer_surface_)
@@ -158,6 +165,7 @@ void WaylandPlatform::pointer_moved(double x, double y)
 
 void WaylandPlatform::pointer_button(uint32_t time, uint32_t button, bool pressed)
 {
+    pointer_event_in_frame_ = true;
     // In X's numbering, which the click sequence counts in.
     const unsigned x_button = button == BTN_LEFT ? 1 : button == BTN_MIDDLE ? 2 : button == BTN_RIGHT ? 3 : 0;
     const int held = button_for(x_button);
@@ -165,6 +173,24 @@ void WaylandPlatform::pointer_button(uint32_t time, uint32_t button, bool presse
     if (!pointer_surface_ || !x_button) return;
     input_.push_back({pressed ? Input::Kind::button_down : Input::Kind::button_up, pointer_surface_, pointer_x_,
                       pointer_y_, x_button, time, buttons_held_, keys_.shift()});
+}
+
+void WaylandPlatform::pointer_framed()
+{
+    // A compositor may keep the enter from a scene that maps under the
+    // resting pointer, or from one whose output moved, until the seat's next
+    // input (sway 1.10 does), and then send the enter with its frame and an
+    // empty frame for the input itself: a move that the enter already told,
+    // or a press that goes to nobody. So an empty frame right after an enter
+    // that only places the pointer is the user's doing, and ends the saver
+    // as a press would. (After any other enter it is motion that the enter
+    // told, as when the pointer crosses from one scene to the next, and the
+    // enter's position is measured as a move.)
+    const bool empty = !pointer_event_in_frame_;
+    pointer_event_in_frame_ = false;
+    if (placing_enter_frames_ > 0 && --placing_enter_frames_ == 0 && empty && pointer_surface_)
+        input_.push_back({Input::Kind::button_down, pointer_surface_, pointer_x_, pointer_y_, 1, 0, buttons_held_,
+                          keys_.shift()});
 }
 
 void WaylandPlatform::keyboard_entered(wl_surface* surface)

@@ -157,6 +157,8 @@ public:
     void pointer_left(wl_surface* surface);
     void pointer_moved(double x, double y);
     void pointer_button(uint32_t time, uint32_t button, bool pressed);
+    void pointer_scrolled() { pointer_event_in_frame_ = true; }
+    void pointer_framed();
     void keyboard_entered(wl_surface* surface);
     void keymap(uint32_t format, int fd, uint32_t size);
     void modifiers(uint32_t depressed, uint32_t latched, uint32_t locked, uint32_t group);
@@ -211,6 +213,9 @@ private:
     wl_surface* keyboard_surface_ = nullptr;
     double pointer_x_ = 0, pointer_y_ = 0;
     int buttons_held_ = 0;
+    bool pointer_event_in_frame_ = false;  // since the last wl_pointer.frame
+    bool pointer_entered_before_ = false;
+    int placing_enter_frames_ = 0;  // after an enter that only places the pointer: its frame, then the next
     KeyboardMap keys_;
     bool had_keyboard_ = false;  // a scene has had the keyboard
     bool had_focus_ = false;     // a fullscreen scene has been active
