@@ -19,8 +19,14 @@ until xdpyinfo >/dev/null 2>&1; do
   (( $(now_ms) - start < 5000 )) || fail "Xvfb did not start: $(tail -n 3 "$wl_tmp/xvfb.log")"
   sleep 0.05
 done
-as_user DISPLAY="$display" dbus-run-session -- kwin_wayland --x11-display "$display" --width 1920 --height 1080 \
-  --output-count 2 --socket wayland-kwin --no-lockscreen >"$wl_tmp/kwin.log" 2>&1
+# A session bus of its own, and KWin itself as the process the test ends
+# (behind dbus-run-session it would outlive the test).
+as_user dbus-daemon --config-file=/usr/share/dbus-1/session.conf --nofork --address="unix:path=$runtime_dir/bus"
+wl_pids+=($!)
+until [[ -S $runtime_dir/bus ]]; do sleep 0.05; done
+as_user DISPLAY="$display" DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime_dir/bus" kwin_wayland \
+  --x11-display "$display" --width 1920 --height 1080 --output-count 2 --socket wayland-kwin --no-lockscreen \
+  >"$wl_tmp/kwin.log" 2>&1
 wl_pids+=($!)
 # KWin shows each output in an X window of its own, both at the origin: the
 # second goes beside the first.
