@@ -29,8 +29,10 @@ SteadyTime WaylandPlatform::watch_focus(SteadyTime now)
     constexpr auto kGiveUp = std::chrono::seconds(1);
     constexpr SteadyTime kNever = SteadyTime::max();
     bool placed = false, any_toplevel = false, active = false;
-    const std::vector<WaylandWindow*> scenes = windows();
-    for (WaylandWindow* w : scenes) {
+    // Every round of the loop passes here: the registry is read in place.
+    const std::vector<LoopWindow*>& scenes = loop_.windows();
+    for (LoopWindow* window : scenes) {
+        const auto* w = static_cast<const WaylandWindow*>(window);
         if (!w->surface()) continue;
         placed = true;
         any_toplevel = any_toplevel || w->is_toplevel();
@@ -47,11 +49,11 @@ SteadyTime WaylandPlatform::watch_focus(SteadyTime now)
     if (focus_lost_ == SteadyTime{}) focus_lost_ = now;
     if (!any_toplevel && !reclaimed_ && now - focus_lost_ >= kSettle) {
         reclaimed_ = true;
-        for (WaylandWindow* w : scenes) w->reclaim_keyboard();
+        for (LoopWindow* window : scenes) static_cast<WaylandWindow*>(window)->reclaim_keyboard();
         wl_display_flush(display_);
     }
     if (now - focus_lost_ >= kGiveUp) {
-        scenes.front()->lost_to_system();
+        static_cast<WaylandWindow*>(scenes.front())->lost_to_system();
         return kNever;
     }
     return focus_lost_ + (reclaimed_ || any_toplevel ? kGiveUp : kSettle);
